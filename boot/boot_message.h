@@ -1,0 +1,12 @@
+#pragma once
+// The warning boxes through which a boot request reports its failures.
+
+#include <windows.h>
+
+extern const char BOOT_MESSAGE_CAPTION[];       // "Quorvex Kestrun Tool"
+extern const char MESSAGE_NOT_CONNECTED[];      // Load_IniFile failed
+extern const char MESSAGE_KESTRUN_ERROR[];      // the transfer failed
+extern const char MESSAGE_READ_INFO_ERROR[];    // the tool's registration is unusable
+
+// A warning box with a single OK button; hwndOwner may be NULL.
+void ShowBootMessage(HWND hwndOwner, LPCSTR pszText);

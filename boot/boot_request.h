@@ -1,0 +1,22 @@
+#pragma once
+// A boot request: find the settings file through the launcher's registration,
+// let the boot library prepare itself from it, read the download address and
+// have the library boot the device from the image. Failures are reported in
+// warning boxes (boot_message.h).
+
+#include <windows.h>
+
+// Synchronous form (the launcher): runs the transfer on the calling thread and
+// waits for it. Stores the download address once read. TRUE when the device
+// was booted.
+BOOL RunBootRequest(LPCSTR pszImagePath, DWORD* pdwDownloadAddress);
+
+// Worker-thread form (the extension): prepares on the calling thread, then
+// hands the transfer to a boot worker and returns without waiting.
+//   S_OK           the worker was started
+//   E_INVALIDARG   the tool's registration or the device is unusable
+//   E_OUTOFMEMORY  no job block could be allocated; nothing was started
+//   E_FAIL         the worker could not be started (reported to the user)
+// The not-connected message is owned by hwndOwner; every other has no owner.
+// The download address is stored before the worker starts.
+HRESULT StartBootRequest(LPCSTR pszImagePath, HWND hwndOwner, DWORD* pdwDownloadAddress);

@@ -1,0 +1,35 @@
+# Build rules shared by the project's own targets.
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(KESTRUN_ARCH x64)
+else()
+  set(KESTRUN_ARCH x86)
+endif()
+
+# Warnings are errors in the project's own code (not in GoogleTest's).
+function(kestrun_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+# Code that ends up in a deliverable: no exceptions, no RTTI.
+function(kestrun_no_cxx_runtime target)
+  kestrun_warnings(${target})
+  target_compile_options(${target} PRIVATE
+    $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics>)
+endfunction()
+
+# A linked Windows binary that must import nothing but system DLLs (and
+# Lorvane.dll): the GCC and C++ runtimes are linked in statically, and release
+# builds are stripped.
+function(kestrun_static_runtime target)
+  target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++
+    $<$<NOT:$<CONFIG:Debug>>:-s>)
+  if(KESTRUN_ARCH STREQUAL x86)
+    target_link_options(${target} PRIVATE -Wl,--enable-stdcall-fixup)
+  endif()
+endfunction()
+
+function(kestrun_deliverable target)
+  kestrun_no_cxx_runtime(${target})
+  kestrun_static_runtime(${target})
+endfunction()

@@ -1,0 +1,35 @@
+#include "boot_image_name.h"
+
+#include <gtest/gtest.h>
+
+TEST(IsBootImageName, AcceptsOnlyLowerOrUpperBinAfterTheLastDot)
+{
+    EXPECT_TRUE(IsBootImageName("C:\\img\\boot.bin"));
+    EXPECT_TRUE(IsBootImageName("C:\\img\\Boot.BIN"));
+    EXPECT_TRUE(IsBootImageName(".bin"));
+    EXPECT_TRUE(IsBootImageName("C:\\a.b.c\\x.y.bin"));
+
+    EXPECT_FALSE(IsBootImageName("C:\\img\\boot.Bin"));
+    EXPECT_FALSE(IsBootImageName("C:\\img\\boot.bIN"));
+    EXPECT_FALSE(IsBootImageName("C:\\img\\boot.bin.bak"));
+    EXPECT_FALSE(IsBootImageName("C:\\img\\boot.bin.txt"));
+    EXPECT_FALSE(IsBootImageName("C:\\img\\boot.txt"));
+    EXPECT_FALSE(IsBootImageName("C:\\img\\boot"));
+    EXPECT_FALSE(IsBootImageName("C:\\img\\boot.bin "));
+    EXPECT_FALSE(IsBootImageName("C:\\img\\boot.bin\""));
+    EXPECT_FALSE(IsBootImageName("C:\\img\\boot.binx"));
+    EXPECT_FALSE(IsBootImageName("C:\\img\\boot.bi"));
+}
+
+TEST(IsBootImageName, TheDirectoryPartCountsWhenTheFileHasNoExtension)
+{
+    EXPECT_FALSE(IsBootImageName("C:\\img.bin\\boot"));
+    EXPECT_FALSE(IsBootImageName("C:\\img.bin\\"));
+}
+
+TEST(IsBootImageName, RefusesEmptyAndNullPaths)
+{
+    EXPECT_FALSE(IsBootImageName(""));
+    EXPECT_FALSE(IsBootImageName(nullptr));
+    EXPECT_FALSE(IsBootImageName("bin"));
+}

@@ -1,0 +1,110 @@
+#include "message_box_watcher.h"
+
+const char BOX_CAPTION[] = "Quorvex Kestrun Tool";
+
+namespace {
+
+// The icon control of a message box: Wine's id first, then Windows' id.
+HICON BoxIcon(HWND hwndBox)
+{
+    for (int nId : {0x0440, 0x0014}) {
+        HWND hwndIcon = GetDlgItem(hwndBox, nId);
+        if (hwndIcon != NULL)
+            return reinterpret_cast<HICON>(SendMessageA(hwndIcon, STM_GETICON, 0, 0));
+    }
+    return NULL;
+}
+
+BOOL CALLBACK CountButton(HWND hwnd, LPARAM lParam)
+{
+    char szClass[32] = {};
+    GetClassNameA(hwnd, szClass, sizeof(szClass));
+    if (lstrcmpiA(szClass, "Button") == 0)
+        ++*reinterpret_cast<int*>(lParam);
+    return TRUE;
+}
+
+} // namespace
+
+CMessageBoxWatcher::CMessageBoxWatcher(DWORD dwProcessId)
+    : m_dwProcessId(dwProcessId), m_hStop(CreateEventA(NULL, TRUE, FALSE, NULL)), m_thread([this] { Poll(); })
+{
+}
+
+CMessageBoxWatcher::~CMessageBoxWatcher()
+{
+    SetEvent(m_hStop);
+    m_thread.join();
+    CloseHandle(m_hStop);
+}
+
+void CMessageBoxWatcher::SetProcessId(DWORD dwProcessId)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_dwProcessId = dwProcessId;
+}
+
+std::vector<OBSERVED_BOX> CMessageBoxWatcher::Boxes() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_boxes;
+}
+
+bool CMessageBoxWatcher::WaitForBoxes(std::size_t nBoxes, DWORD dwTimeoutMs) const
+{
+    const DWORD dwStart = GetTickCount();
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_boxes.size() >= nBoxes)
+                return true;
+        }
+        if (GetTickCount() - dwStart >= dwTimeoutMs)
+            return false;
+        Sleep(10);
+    }
+}
+
+void CMessageBoxWatcher::Poll()
+{
+    do {
+        HWND hwnd = NULL;
+        while ((hwnd = FindWindowExA(NULL, hwnd, "#32770", NULL)) != NULL) {
+            DWORD dwProcessId = 0;
+            GetWindowThreadProcessId(hwnd, &dwProcessId);
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                if (dwProcessId != m_dwProcessId)
+                    continue;
+            }
+            // A box is complete once it is shown.
+            if (IsWindowVisible(hwnd))
+                Observe(hwnd);
+        }
+    } while (WaitForSingleObject(m_hStop, 10) == WAIT_TIMEOUT);
+}
+
+void CMessageBoxWatcher::Observe(HWND hwndBox)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_seen.insert(hwndBox).second)
+            return;
+    }
+    OBSERVED_BOX box = {};
+    char szText[1024] = {};
+    GetWindowTextA(hwndBox, szText, sizeof(szText));
+    box.caption = szText;
+    szText[0] = '\0';
+    GetDlgItemTextA(hwndBox, 0xFFFF, szText, sizeof(szText));
+    box.text = szText;
+    box.hwndOwner = GetWindow(hwndBox, GW_OWNER);
+    box.bWarningIcon = BoxIcon(hwndBox) == LoadIconA(NULL, reinterpret_cast<LPCSTR>(IDI_WARNING));
+    EnumChildWindows(hwndBox, CountButton, reinterpret_cast<LPARAM>(&box.nButtons));
+    box.dwThreadId = GetWindowThreadProcessId(hwndBox, NULL);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_boxes.push_back(box);
+    }
+    PostMessageA(hwndBox, WM_COMMAND, IDOK, 0);
+}

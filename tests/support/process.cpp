@@ -1,0 +1,34 @@
+#include "process.h"
+
+#include <vector>
+
+bool CChildProcess::Start(const std::string& application, const std::string& commandLine)
+{
+    std::vector<char> buffer(commandLine.begin(), commandLine.end());
+    buffer.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    return CreateProcessA(application.c_str(), buffer.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &m_info) != 0;
+}
+
+CChildProcess::~CChildProcess()
+{
+    if (m_info.hProcess != NULL) {
+        if (WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT)
+            TerminateProcess(m_info.hProcess, 1);
+        CloseHandle(m_info.hProcess);
+        CloseHandle(m_info.hThread);
+    }
+}
+
+DWORD CChildProcess::Wait(DWORD dwTimeoutMs)
+{
+    if (WaitForSingleObject(m_info.hProcess, dwTimeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(m_info.hProcess, 1);
+        WaitForSingleObject(m_info.hProcess, 5000);
+        return STILL_ACTIVE;
+    }
+    DWORD dwExitCode = 0;
+    GetExitCodeProcess(m_info.hProcess, &dwExitCode);
+    return dwExitCode;
+}

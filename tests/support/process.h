@@ -1,0 +1,21 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// A started child process; waits for it and closes its handles.
+class CChildProcess
+{
+public:
+    // Starts pszApplication with exactly this command line.
+    bool Start(const std::string& application, const std::string& commandLine);
+    ~CChildProcess();
+
+    DWORD ProcessId() const { return m_info.dwProcessId; }
+    // The exit code, or STILL_ACTIVE when it did not end within dwTimeoutMs
+    // (the process is then killed).
+    DWORD Wait(DWORD dwTimeoutMs);
+
+private:
+    PROCESS_INFORMATION m_info = {};
+};
