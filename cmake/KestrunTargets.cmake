@@ -15,14 +15,15 @@ endfunction()
 function(kestrun_no_cxx_runtime target)
   kestrun_warnings(${target})
   target_compile_options(${target} PRIVATE
-    $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics>)
+    $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics>
+    -ffunction-sections -fdata-sections)
 endfunction()
 
 # A linked Windows binary that must import nothing but system DLLs (and
 # Lorvane.dll): the GCC and C++ runtimes are linked in statically, and release
 # builds are stripped.
 function(kestrun_static_runtime target)
-  target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++
+  target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--gc-sections
     $<$<NOT:$<CONFIG:Debug>>:-s>)
   if(KESTRUN_ARCH STREQUAL x86)
     target_link_options(${target} PRIVATE -Wl,--enable-stdcall-fixup)
