@@ -17,14 +17,23 @@ function(kestrun_no_cxx_runtime target)
   target_compile_options(${target} PRIVATE
     $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics>
     -ffunction-sections -fdata-sections)
+  # 32-bit x86 unwinds through SEH frames on the stack: the DWARF tables GCC
+  # emits by default serve only C++ exceptions, which this code never throws.
+  # (64-bit code keeps its .pdata/.xdata: the platform unwinds with them.)
+  if(KESTRUN_ARCH STREQUAL x86)
+    target_compile_options(${target} PRIVATE -fno-asynchronous-unwind-tables)
+  endif()
 endfunction()
+
+set(KESTRUN_MERGED_DATA_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/merged-data.ld)
 
 # A linked Windows binary that must import nothing but system DLLs (and
 # Lorvane.dll): the GCC and C++ runtimes are linked in statically, and release
 # builds are stripped.
 function(kestrun_static_runtime target)
   target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ -Wl,--gc-sections
-    $<$<NOT:$<CONFIG:Debug>>:-s>)
+    $<$<NOT:$<CONFIG:Debug>>:-s> -Wl,-T,${KESTRUN_MERGED_DATA_SCRIPT})
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${KESTRUN_MERGED_DATA_SCRIPT})
   if(KESTRUN_ARCH STREQUAL x86)
     target_link_options(${target} PRIVATE -Wl,--enable-stdcall-fixup)
   endif()
