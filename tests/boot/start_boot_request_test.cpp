@@ -1,6 +1,8 @@
 // The worker-thread boot request, end to end with the stand-in boot library.
 
 #include "boot_request.h"
+#include "injected_fault.h"
+#include "owner_window.h"
 #include "message_box_watcher.h"
 #include "standin_device.h"
 #include "text_file.h"
@@ -10,25 +12,6 @@
 namespace {
 
 const DWORD UNTOUCHED = 0xDEADBEEF;
-
-// A top-level window to own messages, as Explorer's window would.
-class COwnerWindow
-{
-public:
-    COwnerWindow() : m_hwnd(CreateWindowA("STATIC", "owner", WS_OVERLAPPED, 0, 0, 10, 10, NULL, NULL, NULL, NULL)) {}
-    ~COwnerWindow() { DestroyWindow(m_hwnd); }
-    HWND Get() const { return m_hwnd; }
-private:
-    HWND m_hwnd;
-};
-
-// Sets KESTRUN_FAULTS for one scope.
-class CInjectedFault
-{
-public:
-    explicit CInjectedFault(const char* pszPoint) { SetEnvironmentVariableA("KESTRUN_FAULTS", pszPoint); }
-    ~CInjectedFault() { SetEnvironmentVariableA("KESTRUN_FAULTS", NULL); }
-};
 
 class StartBootRequestTest : public ::testing::Test
 {

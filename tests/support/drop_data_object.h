@@ -1,0 +1,59 @@
+#pragma once
+// A hand-made data object as Explorer hands a context-menu handler: the
+// selected files as CF_HDROP in global memory. Its failures can be chosen.
+
+#include <windows.h>
+#include <objidl.h>
+
+#include <string>
+#include <vector>
+
+enum DROP_BEHAVIOUR
+{
+    DROP_FILES,              // CF_HDROP with the files given
+    DROP_GETDATA_FAILS,      // GetData returns DV_E_FORMATETC
+    DROP_OTHER_MEDIUM,       // answers with a stream medium instead of global memory
+    DROP_NULL_HGLOBAL,       // answers TYMED_HGLOBAL with no memory
+};
+
+class CDropDataObject final : public IDataObject
+{
+public:
+    // Files as ANSI text (bWide false) or UTF-16 from the same bytes widened.
+    static CDropDataObject* Create(const std::vector<std::string>& files, DROP_BEHAVIOUR behaviour = DROP_FILES,
+                                   bool bWide = false);
+    static CDropDataObject* CreateWide(const std::vector<std::wstring>& files);
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+    STDMETHODIMP GetData(FORMATETC* pformatetcIn, STGMEDIUM* pmedium) override;
+    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    STDMETHODIMP QueryGetData(FORMATETC*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
+    STDMETHODIMP DUnadvise(DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
+
+    // GetData calls so far, and how many of the media handed out are still
+    // unreleased (each medium's release is observed).
+    int GetDataCalls() const { return m_nGetDataCalls; }
+    LONG MediaOutstanding() const { return m_nOutstanding; }
+    // The format record of the last GetData.
+    FORMATETC LastFormat() const { return m_lastFormat; }
+
+private:
+    CDropDataObject() = default;
+    HGLOBAL MakeDropFiles() const;
+
+    LONG m_nRef = 1;
+    DROP_BEHAVIOUR m_behaviour = DROP_FILES;
+    std::vector<std::string> m_files;
+    std::vector<std::wstring> m_wideFiles;
+    bool m_bWide = false;
+    int m_nGetDataCalls = 0;
+    LONG m_nOutstanding = 0;
+    FORMATETC m_lastFormat = {};
+};
