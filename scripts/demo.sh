@@ -25,8 +25,8 @@ images="$drive_c/Images"
 echo "== Installing Kestrun into C:\\Kestrun (demo prefix $KESTRUN_WINEPREFIX)"
 rm -rf "$tool" "$device" "$images"
 mkdir -p "$tool" "$device" "$images"
-cp "$bin/Kestrun.exe" "$bin/Lorvane.dll" "$tool/"
-cp "$bin/shell_open.exe" "$drive_c/"
+cp "$bin/Kestrun.exe" "$bin/Kestrun_Tool.dll" "$bin/Lorvane.dll" "$tool/"
+cp "$bin/shell_open.exe" "$bin/explorer_host.exe" "$drive_c/"
 printf '%s\r\n' \
   "[QUORVEX_KESTRUN]" \
   "DnLoadAddr=0x80008000" \
@@ -37,30 +37,62 @@ printf '%s\r\n' \
 echo "   launcher open command: $("$run" reg query 'HKCR\Applications\Kestrun.exe\shell\open\command' /ve | tr -d '\r' | grep REG_SZ | sed 's/.*REG_SZ *//')"
 echo "   settings file C:\\Kestrun\\LORVANE_SET.INI: DnLoadAddr=0x80008000; stand-in device folder C:\\KestrunDevice"
 
-# A 256 KiB sample image with a recognisable pattern.
+"$run" regsvr32 /s 'C:\Kestrun\Kestrun_Tool.dll'
+echo "   context-menu extension registered with regsvr32: HKCR\\*\\ShellEx\\ContextMenuHandlers\\Quorvex_Kestrun = $("$run" reg query 'HKCR\*\ShellEx\ContextMenuHandlers\Quorvex_Kestrun' /ve | tr -d '\r' | grep REG_SZ | sed 's/.*REG_SZ *//')"
+
+# Sample images with random content.
 head -c 262144 /dev/urandom > "$images/sample.bin"
-echo
-echo "== Opening C:\\Images\\sample.bin with Kestrun.exe, as the shell does"
-set +e
-LORVANE_STANDIN_LOG='C:\KestrunDevice\calls.log' "$run" 'C:\shell_open.exe' 'C:\Images\sample.bin' | tr -d '\r' | sed 's/^/   /'
-status=${PIPESTATUS[0]}
-set -e
+head -c 131072 /dev/urandom > "$images/menu.bin"
+echo "not an image" > "$images/notes.txt"
+
+# The newest device record: "<file> <address> <bytes> <image>".
+last_record() {
+  tr -d '\r' < "$device/device.log" | tail -n 1 | awk -F'\t' '{sub("address=","",$2); sub("bytes=","",$3); sub("image=","",$4); print $1, $2, $3, $4}'
+}
+# Checks that the newest transfer brought exactly the bytes of $1 to the device.
+report_boot() {
+  local source=$1 file address bytes image
+  read -r file address bytes image < <(last_record)
+  echo "   device received $bytes bytes at load address $address from $image"
+  if cmp -s "$source" "$device/$file"; then
+    echo "   the bytes on the device are identical to the image"
+  else
+    echo "Demo FAILED: the device holds other bytes than $source" >&2
+    exit 1
+  fi
+}
+
+export LORVANE_STANDIN_LOG='C:\KestrunDevice\calls.log'
 
 echo
-echo "== What the boot library was asked, in order"
+echo "== 1. Opening C:\\Images\\sample.bin with Kestrun.exe, as the shell does"
+set +e
+"$run" 'C:\shell_open.exe' 'C:\Images\sample.bin' | tr -d '\r' | sed 's/^/   /'
+status=${PIPESTATUS[0]}
+set -e
+[ "$status" -eq 0 ] || { echo "Demo FAILED: Kestrun.exe ended with $status" >&2; exit 1; }
+report_boot "$images/sample.bin"
+
+echo
+echo "== 2. Right-clicking C:\\Images\\menu.bin in Explorer and choosing \"Quorvex Kestrun\""
+echo "   (a host program plays Explorer: Wine's own shell loads no context-menu handlers)"
+set +e
+"$run" 'C:\explorer_host.exe' 'C:\Images\menu.bin' | tr -d '\r' | sed 's/^/   /'
+status=${PIPESTATUS[0]}
+set -e
+[ "$status" -eq 0 ] || { echo "Demo FAILED: the menu click did not start a boot ($status)" >&2; exit 1; }
+report_boot "$images/menu.bin"
+
+echo
+echo "== 3. Right-clicking C:\\Images\\notes.txt: the extension offers nothing"
+set +e
+"$run" 'C:\explorer_host.exe' 'C:\Images\notes.txt' | tr -d '\r' | sed 's/^/   /'
+status=${PIPESTATUS[0]}
+set -e
+[ "$status" -eq 1 ] || { echo "Demo FAILED: the extension answered a text file ($status)" >&2; exit 1; }
+
+echo
+echo "== What the boot library was asked, in order (pid, thread, call, arguments, result)"
 tr -d '\r' < "$device/calls.log" | sed 's/^/   /'
 echo
-echo "== What arrived on the device"
-record=$(tr -d '\r' < "$device/device.log" | tail -n 1)
-file=$(printf '%s' "$record" | cut -f1)
-address=$(printf '%s' "$record" | cut -f2 | cut -d= -f2)
-bytes=$(printf '%s' "$record" | cut -f3 | cut -d= -f2)
-echo "   $bytes bytes at load address $address, from $(printf '%s' "$record" | cut -f4 | cut -d= -f2)"
-if [ "$status" -eq 0 ] && cmp -s "$images/sample.bin" "$device/$file"; then
-  echo "   the bytes on the device are identical to C:\\Images\\sample.bin"
-  echo
-  echo "Demo passed: the device was booted from sample.bin at $address."
-else
-  echo "Demo FAILED: exit status $status, or the device holds other bytes." >&2
-  exit 1
-fi
+echo "Demo passed: the device was booted through the launcher and through the context menu."
