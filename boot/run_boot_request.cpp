@@ -1,7 +1,7 @@
 #include "boot_request.h"
 
 #include "boot_message.h"
-#include "download_address.h"
+#include "device_preparation.h"
 #include "lorvane.h"
 #include "settings_file.h"
 
@@ -11,12 +11,9 @@ BOOL RunBootRequest(LPCSTR pszImagePath, DWORD* pdwDownloadAddress)
     if (LocateSettingsFile(szSettingsPath) != SETTINGS_FOUND)
         return FALSE;
 
-    if (Load_IniFile(szSettingsPath) != 0) {
-        ShowBootMessage(NULL, MESSAGE_NOT_CONNECTED);
+    DWORD dwDownloadAddress = 0;
+    if (!PrepareDevice(szSettingsPath, NULL, &dwDownloadAddress))
         return FALSE;
-    }
-
-    const DWORD dwDownloadAddress = ReadDownloadAddress(szSettingsPath);
     if (pdwDownloadAddress != NULL)
         *pdwDownloadAddress = dwDownloadAddress;
 

@@ -2,8 +2,7 @@
 
 #include "boot_message.h"
 #include "boot_worker.h"
-#include "download_address.h"
-#include "lorvane.h"
+#include "device_preparation.h"
 #include "settings_file.h"
 
 HRESULT StartBootRequest(LPCSTR pszImagePath, HWND hwndOwner, DWORD* pdwDownloadAddress)
@@ -20,12 +19,9 @@ HRESULT StartBootRequest(LPCSTR pszImagePath, HWND hwndOwner, DWORD* pdwDownload
         return E_INVALIDARG;
     }
 
-    if (Load_IniFile(szSettingsPath) != 0) {
-        ShowBootMessage(hwndOwner, MESSAGE_NOT_CONNECTED);
+    DWORD dwDownloadAddress = 0;
+    if (!PrepareDevice(szSettingsPath, hwndOwner, &dwDownloadAddress))
         return E_INVALIDARG;
-    }
-
-    const DWORD dwDownloadAddress = ReadDownloadAddress(szSettingsPath);
     if (pdwDownloadAddress != NULL)
         *pdwDownloadAddress = dwDownloadAddress;
 

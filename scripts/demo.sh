@@ -62,34 +62,34 @@ report_boot() {
   fi
 }
 
+# Runs a host program in the prefix, indented, and fails the demo unless it
+# ends with the expected status.
+step() {
+  local expected=$1 what=$2 status
+  shift 2
+  set +e
+  "$run" "$@" | tr -d '\r' | sed 's/^/   /'
+  status=${PIPESTATUS[0]}
+  set -e
+  [ "$status" -eq "$expected" ] || { echo "Demo FAILED: $what (status $status)" >&2; exit 1; }
+}
+
 export LORVANE_STANDIN_LOG='C:\KestrunDevice\calls.log'
 
 echo
 echo "== 1. Opening C:\\Images\\sample.bin with Kestrun.exe, as the shell does"
-set +e
-"$run" 'C:\shell_open.exe' 'C:\Images\sample.bin' | tr -d '\r' | sed 's/^/   /'
-status=${PIPESTATUS[0]}
-set -e
-[ "$status" -eq 0 ] || { echo "Demo FAILED: Kestrun.exe ended with $status" >&2; exit 1; }
+step 0 "Kestrun.exe did not boot the device" 'C:\shell_open.exe' 'C:\Images\sample.bin'
 report_boot "$images/sample.bin"
 
 echo
 echo "== 2. Right-clicking C:\\Images\\menu.bin in Explorer and choosing \"Quorvex Kestrun\""
 echo "   (a host program plays Explorer: Wine's own shell loads no context-menu handlers)"
-set +e
-"$run" 'C:\explorer_host.exe' 'C:\Images\menu.bin' | tr -d '\r' | sed 's/^/   /'
-status=${PIPESTATUS[0]}
-set -e
-[ "$status" -eq 0 ] || { echo "Demo FAILED: the menu click did not start a boot ($status)" >&2; exit 1; }
+step 0 "the menu click did not start a boot" 'C:\explorer_host.exe' 'C:\Images\menu.bin'
 report_boot "$images/menu.bin"
 
 echo
 echo "== 3. Right-clicking C:\\Images\\notes.txt: the extension offers nothing"
-set +e
-"$run" 'C:\explorer_host.exe' 'C:\Images\notes.txt' | tr -d '\r' | sed 's/^/   /'
-status=${PIPESTATUS[0]}
-set -e
-[ "$status" -eq 1 ] || { echo "Demo FAILED: the extension answered a text file ($status)" >&2; exit 1; }
+step 1 "the extension answered a text file" 'C:\explorer_host.exe' 'C:\Images\notes.txt'
 
 echo
 echo "== What the boot library was asked, in order (pid, thread, call, arguments, result)"
