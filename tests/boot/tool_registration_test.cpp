@@ -100,7 +100,8 @@ TEST_F(ToolRegistration, TextMustEndInsideTheBuffer)
     // 260 bytes without a terminator.
     std::string unterminated = "C:\\" + std::string(249, 'd') + "\\Kes.exe";
     ASSERT_EQ(260u, unterminated.size());
-    m_registration.SetRaw(REG_SZ, unterminated.data(), 260);
+    // A zero right after the data would be stored as its terminator.
+    m_registration.SetRaw(REG_SZ, (unterminated + 'X').data(), 260);
     EXPECT_EQ("", Command());
     EXPECT_EQ("", Directory(TOOL_DIRECTORY_NO_COMMAND));
 
