@@ -41,8 +41,8 @@ private:
     HANDLE m_hFile;
 };
 
-// Each read gets a file of its own: the profile reader caches files by name
-// and modification time, and two writes within one clock tick look alike.
+// Each read gets a file of its own, so none can be answered from the profile
+// reader's cache of an earlier one.
 class SettingsFile : public ::testing::Test
 {
 protected:
