@@ -16,6 +16,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 command="scripts/bench.sh $*"
+for variable in KESTRUN_BENCH_DISPLAY KESTRUN_BENCH_I686_DIR KESTRUN_BENCH_X64_DIR; do
+  if [ -n "${!variable:-}" ]; then command="$variable=${!variable#$root/} $command"; fi
+done
 
 record=0
 bench_args=()
@@ -79,7 +82,8 @@ done
 echo
 echo "== Table"
 report_args=(--figures "$figures" --i686-bin "$i686/bin" --x64-bin "$x64/bin" --command "$command")
-[ "$record" -eq 1 ] && report_args+=(--record "$root/docs/PERFORMANCE.md")
+# Only a complete run replaces the recorded table.
+if [ "$record" -eq 1 ] && [ "$status" -eq 0 ]; then report_args+=(--record "$root/docs/PERFORMANCE.md"); fi
 python3 "$root/tests/bench/bench_report.py" "${report_args[@]}" | tee "$x64/bench/report.md" \
   || status=1
 exit $status

@@ -14,6 +14,7 @@ std::string ShellCommandLine(const std::string& program, const std::string& file
 // application name, no inherited handles, default start-up information) and
 // waits for the process to end. The wall time in milliseconds from just
 // before the start to the end of the wait; negative when the process did not
-// start, did not end within dwTimeoutMs (it is then killed) or ended with
+// start (a start that fails with ERROR_INTERNAL_ERROR is tried up to three
+// times), did not end within dwTimeoutMs (it is then killed) or ended with
 // another exit code than dwExpectedExitCode.
 double TimeProcessRun(const std::string& commandLine, DWORD dwExpectedExitCode, DWORD dwTimeoutMs = 30000);
