@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds the package a Windows user installs, from the i686 release build:
+# build/package/Kestrun-<version>-win32.zip (Kestrun.exe, Kestrun_Tool.dll, a
+# sample LORVANE_SET.INI, install.cmd, uninstall.cmd, README.txt).
+#
+#   scripts/package.sh [build dir]
+#
+# Without an argument it configures and builds the i686 preset (build/i686).
+# Given another build folder it packages that build as it is configured: an
+# x64 build gives the 64-bit twin that only the install test uses.
+# KESTRUN_PACKAGE_DIR chooses the output folder (default build/package).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+cd "$root"
+
+if [ $# -eq 0 ]; then
+  build="$root/build/i686"
+  cmake --preset i686 >/dev/null
+else
+  build=$(cd "$1" && pwd)
+fi
+out="${KESTRUN_PACKAGE_DIR:-$root/build/package}"
+
+cmake --build "$build"
+mkdir -p "$out"
+log=$(cpack --config "$build/CPackConfig.cmake" -B "$out")
+rm -rf "$out/_CPack_Packages"
+zip=$(sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p' <<<"$log")
+[ -f "$zip" ] || { echo "package.sh: cpack made no package" >&2; echo "$log" >&2; exit 1; }
+echo "$zip"
+unzip -l "$zip"
