@@ -2,7 +2,6 @@
 // in process through ImagePathFromCommandLine, and as real Kestrun.exe
 // processes for a sample of lengths.
 
-#include "boot_image_name.h"
 #include "command_line.h"
 #include "message_box_watcher.h"
 #include "process.h"
@@ -14,7 +13,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 namespace {
 
