@@ -14,6 +14,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-15}
 case "$seconds" in ''|*[!0-9]*) echo "usage: fuzz.sh [seconds-per-target]" >&2; exit 2 ;; esac
 build=${KESTRUN_FUZZ_BUILD:-$root/build/fuzz-native}
+"$root/scripts/setup.sh"
 src="$root/tests/fuzz"
 targets=(copy_path boot_image_name tool_directory command_line)
 
