@@ -31,8 +31,9 @@ while [ $# -gt 0 ]; do
   shift
 done
 
-x64=${KESTRUN_BENCH_X64_DIR:-$root/build/x64}
-i686=${KESTRUN_BENCH_I686_DIR:-$root/build/i686}
+# Absolute: Wine takes its prefix, inside the x64 folder, only as such.
+x64=$(realpath -m "${KESTRUN_BENCH_X64_DIR:-$root/build/x64}")
+i686=$(realpath -m "${KESTRUN_BENCH_I686_DIR:-$root/build/i686}")
 
 "$root/scripts/setup.sh"
 

@@ -139,13 +139,20 @@ void ReportFigure(const char* pszFigure, const char* pszWhat, const BENCH_SERIES
     const SPREAD subjectSpread = Summarise(subject.samples);
     const SPREAD baselineSpread = Summarise(baseline.samples);
     const SPREAD ratio = Summarise(PairedRatios(subject, baseline));
-    std::printf("figure %s: %s: %.2f ms against %.2f ms, ratio %.3f (p25 %.3f, p75 %.3f)", pszFigure, pszWhat,
-                subjectSpread.dMedian, baselineSpread.dMedian, ratio.dMedian, ratio.dLowQuartile,
-                ratio.dHighQuartile);
+    // Ratios far below 1 (a click against a whole transfer) keep three
+    // significant digits.
+    if (ratio.dMedian < 0.1)
+        std::printf("figure %s: %s: %.2f ms against %.2f ms, ratio %.3g (p25 %.3g, p75 %.3g)", pszFigure, pszWhat,
+                    subjectSpread.dMedian, baselineSpread.dMedian, ratio.dMedian, ratio.dLowQuartile,
+                    ratio.dHighQuartile);
+    else
+        std::printf("figure %s: %s: %.2f ms against %.2f ms, ratio %.3f (p25 %.3f, p75 %.3f)", pszFigure, pszWhat,
+                    subjectSpread.dMedian, baselineSpread.dMedian, ratio.dMedian, ratio.dLowQuartile,
+                    ratio.dHighQuartile);
     if (dGoal > 0)
         std::printf(", goal at most %.2f: %s", dGoal, ratio.dMedian <= dGoal ? "met" : "not met");
     std::printf("\n");
-    std::printf("FIGURE\t%s\t%s\t%s\t%.3f\t%s\t%.3f\t%.4f\t%.4f\t%.4f\t%.2f\n", pszFigure, pszWhat,
+    std::printf("FIGURE\t%s\t%s\t%s\t%.3f\t%s\t%.3f\t%.6g\t%.6g\t%.6g\t%.2f\n", pszFigure, pszWhat,
                 subject.name.c_str(), subjectSpread.dMedian, baseline.name.c_str(), baselineSpread.dMedian,
                 ratio.dMedian, ratio.dLowQuartile, ratio.dHighQuartile, dGoal);
 }

@@ -83,14 +83,22 @@ bool CBenchInstallation::Create(const std::string& sourceDirectory, const std::v
             return Fail("copy", sourceDirectory + file);
 
     // The stand-in's call log goes with the rest, not beside the library.
-    SetEnvironmentVariableA("LORVANE_STANDIN_LOG", (m_root + "calls.log").c_str());
-    const std::string settings = "[QUORVEX_KESTRUN]\r\nDnLoadAddr=0x8000\r\n"
-                                 "[LORVANE_STANDIN]\r\nDeviceDir=" + m_root + "device\r\n"
-                                 "LatencyMs=0\r\nRateBytesPerSecond=0\r\n";
-    if (!WriteFileBytes(ToolFile("LORVANE_SET.INI"), settings))
-        return Fail("write", ToolFile("LORVANE_SET.INI"));
+    SetEnvironmentVariableA("LORVANE_STANDIN_LOG", CallLog().c_str());
+    if (!WriteSettings(0, 0))
+        return false;
     if (!SetLauncherCommand(ToolFile("Kestrun.exe") + " \"%1\""))
         return Fail("register", ToolFile("Kestrun.exe"));
+    return true;
+}
+
+bool CBenchInstallation::WriteSettings(unsigned long dwLatencyMs, unsigned long dwRateBytesPerSecond)
+{
+    const std::string settings = "[QUORVEX_KESTRUN]\r\nDnLoadAddr=0x8000\r\n"
+                                 "[LORVANE_STANDIN]\r\nDeviceDir=" + m_root + "device\r\n"
+                                 "LatencyMs=" + std::to_string(dwLatencyMs) + "\r\n"
+                                 "RateBytesPerSecond=" + std::to_string(dwRateBytesPerSecond) + "\r\n";
+    if (!WriteFileBytes(ToolFile("LORVANE_SET.INI"), settings))
+        return Fail("write", ToolFile("LORVANE_SET.INI"));
     return true;
 }
 

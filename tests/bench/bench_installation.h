@@ -22,6 +22,13 @@ public:
     // with a message, when any step fails.
     bool Create(const std::string& sourceDirectory, const std::vector<std::string>& files);
 
+    // Rewrites the settings file with the stand-in's time before the first
+    // byte moves and its transfer rate (0: instant, as Create writes it).
+    bool WriteSettings(unsigned long dwLatencyMs, unsigned long dwRateBytesPerSecond);
+
+    // The stand-in's call log, one line a call.
+    std::string CallLog() const { return m_root + "calls.log"; }
+
     // A file of the tool folder, as the registration names it.
     std::string ToolFile(const std::string& name) const { return m_root + "tool\\" + name; }
 

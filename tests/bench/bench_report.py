@@ -46,6 +46,14 @@ class Row:
         self.ratio, self.goal, self.result = ratio, goal, result
 
 
+def format_ratio(ratio, low, high):
+    """The median ratio with its quartiles; ratios far below 1 (a click
+    against a whole transfer) keep three significant digits."""
+    if ratio < 0.1:
+        return "%.3g (%.3g to %.3g)" % (ratio, low, high)
+    return "%.3f (%.2f to %.2f)" % (ratio, low, high)
+
+
 def parse_figures(lines):
     """Rows from the FIGURE lines of the benchmarks' output; other lines are
     ignored. A line with the wrong number of fields raises ValueError."""
@@ -64,7 +72,7 @@ def parse_figures(lines):
             figure, what,
             "%s: %.2f ms" % (subject, float(subject_ms)),
             "%s: %.2f ms" % (baseline, float(baseline_ms)),
-            "%.3f (%.2f to %.2f)" % (ratio, float(low), float(high)),
+            format_ratio(ratio, float(low), float(high)),
             "at most %.2f" % goal if met is not None else "none",
             "information" if met is None else ("met" if met else "NOT MET")))
     return rows
@@ -101,17 +109,36 @@ def footprint_rows(i686_bin):
     return rows
 
 
-def baseline_check_row(x64_bin):
-    """Whether the same-import baseline still binds exactly the DLLs of the
-    launcher it stands for."""
-    launcher = os.path.join(x64_bin, "Kestrun.exe")
-    baseline = os.path.join(x64_bin, "baseline_same_imports.exe")
-    if not (os.path.exists(launcher) and os.path.exists(baseline)):
-        return None
-    want = sorted(d.lower() for d in PeImage(launcher).imports())
-    have = sorted(d.lower() for d in PeImage(baseline).imports())
-    return Row("4", "same-import baseline binds the DLLs of Kestrun.exe (x64)", ", ".join(have),
-               ", ".join(want), "", "the same", "met" if want == have else "NOT MET")
+# Baselines that must bind what their subject binds: figure, subject,
+# baseline, and whether the imported functions must match too (the launcher's
+# baseline binds the same DLLs through fewer functions).
+SAME_IMPORT_BASELINES = [
+    ("1", "Kestrun_Tool.dll", "do_nothing_handler.dll", True),
+    ("4", "Kestrun.exe", "baseline_same_imports.exe", False),
+]
+
+
+def baseline_check_rows(x64_bin):
+    """Whether each same-import baseline still binds exactly the DLLs (and,
+    where asked, the functions) of the deliverable it stands for; a row for
+    each pair that is built."""
+    rows = []
+    for figure, subject, baseline, functions in SAME_IMPORT_BASELINES:
+        subject_path, baseline_path = os.path.join(x64_bin, subject), os.path.join(x64_bin, baseline)
+        if not (os.path.exists(subject_path) and os.path.exists(baseline_path)):
+            continue
+        want = {d.lower(): sorted(f) for d, f in PeImage(subject_path).imports().items()}
+        have = {d.lower(): sorted(f) for d, f in PeImage(baseline_path).imports().items()}
+        result = "met"
+        if sorted(want) != sorted(have):
+            result = "NOT MET"
+        elif functions and want != have:
+            differ = sorted(d for d in want if want[d] != have[d])
+            result = "NOT MET (functions of %s differ)" % ", ".join(differ)
+        rows.append(Row(figure, "%s baseline binds the %s of %s (x64)"
+                        % (baseline, "DLLs and functions" if functions else "DLLs", subject),
+                        ", ".join(sorted(have)), ", ".join(sorted(want)), "", "the same", result))
+    return rows
 
 
 def figure_group(figure_id):
@@ -123,14 +150,15 @@ def figure_group(figure_id):
     return number
 
 
-def assemble(figure_rows, footprint, baseline_check):
+def assemble(figure_rows, footprint, baseline_checks):
     """Every row in figure order, with a marked row for each figure nothing
-    measured yet."""
+    measured yet; each baseline check joins its figure when that was
+    measured."""
     rows = []
     for number, title in FIGURES:
         group = [r for r in figure_rows if figure_group(r.figure) == number]
-        if number == "4" and baseline_check is not None and group:
-            group.append(baseline_check)
+        if group:
+            group += [c for c in baseline_checks if c.figure == number]
         if number == "6":
             group = footprint
         if not group:
@@ -190,7 +218,7 @@ def main(argv):
     args = parser.parse_args(argv)
     with open(args.figures) as f:
         figure_rows = parse_figures(f)
-    rows = assemble(figure_rows, footprint_rows(args.i686_bin), baseline_check_row(args.x64_bin))
+    rows = assemble(figure_rows, footprint_rows(args.i686_bin), baseline_check_rows(args.x64_bin))
     report = render(rows, args.command, machine_lines())
     sys.stdout.write(report)
     if args.record:

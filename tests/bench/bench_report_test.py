@@ -17,15 +17,16 @@ def figure_line(figure, ratio, goal, subject_ms=20.0, baseline_ms=19.0):
         figure, figure, subject_ms, baseline_ms, ratio, ratio - 0.1, ratio + 0.1, goal)
 
 
-def write_pe(path, dlls, size, symbols=0):
-    """A 32-bit PE file importing one function from each DLL, padded to size
-    bytes; symbols > 0 leaves a symbol table pointer, as unstripped files do."""
+def write_pe(path, dlls, size, symbols=0, functions=None):
+    """A 32-bit PE file importing one function from each DLL (named by
+    functions, a dict by DLL, else "Function"), padded to size bytes;
+    symbols > 0 leaves a symbol table pointer, as unstripped files do."""
     section_rva, section_raw = 0x1000, 0x200
     body = bytearray(20 * (len(dlls) + 1))
     descriptors = []
     for dll in dlls:
         hint_name = len(body)
-        body += b"\0\0Function\0\0"
+        body += b"\0\0" + (functions or {}).get(dll, "Function").encode() + b"\0\0"
         thunk = len(body)
         body += struct.pack("<II", section_rva + hint_name, 0)
         name = len(body)
@@ -63,6 +64,15 @@ class ParseFigures(unittest.TestCase):
         self.assertEqual("baseline: 19.00 ms", rows[0].baseline)
         self.assertEqual("1.100 (1.00 to 1.20)", rows[0].ratio)
         self.assertEqual(["at most 1.10", "at most 1.10", "none"], [r.goal for r in rows])
+
+    def test_ratios_far_below_one_keep_three_significant_digits(self):
+        rows = bench_report.parse_figures([
+            "FIGURE\t3a\tclick\tInvokeCommand\t0.612\ttransfer\t2005.1\t0.000305\t0.000291\t0.000452\t0.01\n",
+            figure_line("5a", 0.1, 1.2),
+        ])
+        self.assertEqual("0.000305 (0.000291 to 0.000452)", rows[0].ratio)
+        self.assertEqual("met", rows[0].result)
+        self.assertEqual("0.100 (0.00 to 0.20)", rows[1].ratio)
 
     def test_a_malformed_line_is_an_error(self):
         with self.assertRaises(ValueError):
@@ -103,19 +113,51 @@ class Footprint(unittest.TestCase):
         self.assertEqual(("not built yet", "later"), (row.subject, row.result))
 
 
+class BaselineChecks(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.addCleanup(self.dir.cleanup)
+
+    def write(self, name, dlls, functions=None):
+        write_pe(os.path.join(self.dir.name, name), dlls, 4096, functions=functions)
+
+    def results(self):
+        return {r.figure: r.result for r in bench_report.baseline_check_rows(self.dir.name)}
+
+    def test_each_baseline_must_bind_what_its_subject_binds(self):
+        self.write("Kestrun_Tool.dll", ["KERNEL32.dll", "Lorvane.dll"])
+        self.write("do_nothing_handler.dll", ["kernel32.dll", "Lorvane.dll"])
+        self.write("Kestrun.exe", ["KERNEL32.dll", "USER32.dll", "Lorvane.dll"])
+        self.write("baseline_same_imports.exe", ["KERNEL32.dll", "Lorvane.dll"])
+        self.assertEqual({"1": "met", "4": "NOT MET"}, self.results())
+
+    def test_the_handler_baseline_must_bind_the_same_functions_too(self):
+        self.write("Kestrun_Tool.dll", ["KERNEL32.dll", "SHELL32.dll"], {"SHELL32.dll": "DragQueryFileA"})
+        self.write("do_nothing_handler.dll", ["KERNEL32.dll", "SHELL32.dll"], {"SHELL32.dll": "DragQueryFileW"})
+        self.write("Kestrun.exe", ["KERNEL32.dll"], {"KERNEL32.dll": "ExitProcess"})
+        self.write("baseline_same_imports.exe", ["KERNEL32.dll"])
+        self.assertEqual({"1": "NOT MET (functions of shell32.dll differ)", "4": "met"}, self.results())
+
+    def test_a_pair_not_built_gives_no_row(self):
+        self.write("Kestrun_Tool.dll", ["KERNEL32.dll"])
+        self.assertEqual({}, self.results())
+
+
 class Assemble(unittest.TestCase):
     def test_unmeasured_figures_keep_marked_rows_in_order(self):
         figures = bench_report.parse_figures([figure_line("4b", 1.0, 1.1), figure_line("2", 0.5, 1.0)])
         footprint = [bench_report.Row("6", "size", "", "", "", "", "met")]
-        rows = bench_report.assemble(figures, footprint, None)
+        rows = bench_report.assemble(figures, footprint, [])
         self.assertEqual(["1", "2", "3", "4b", "5", "6"], [r.figure for r in rows])
         self.assertEqual(["later", "met", "later", "met", "later", "met"], [r.result for r in rows])
 
-    def test_the_baseline_check_joins_the_launcher_figures(self):
+    def test_a_baseline_check_joins_its_figure_once_measured(self):
         figures = bench_report.parse_figures([figure_line("4a", 1.0, 1.1)])
-        check = bench_report.Row("4", "baseline binds", "", "", "", "", "NOT MET")
-        rows = bench_report.assemble(figures, [], check)
+        checks = [bench_report.Row("1", "handler baseline binds", "", "", "", "", "met"),
+                  bench_report.Row("4", "baseline binds", "", "", "", "", "NOT MET")]
+        rows = bench_report.assemble(figures, [], checks)
         self.assertEqual(["4a", "4"], [r.figure for r in rows if r.figure.startswith("4")])
+        self.assertEqual(["later"], [r.result for r in rows if r.figure == "1"])
 
 
 class Record(unittest.TestCase):

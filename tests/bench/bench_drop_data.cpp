@@ -1,0 +1,119 @@
+#include "bench_drop_data.h"
+
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+
+CBenchDropData* CBenchDropData::Create(const std::vector<std::string>& files)
+{
+    // DROPFILES, then each name with its terminator, then one more terminator.
+    std::size_t cbNames = 1;
+    for (const std::string& file : files)
+        cbNames += file.size() + 1;
+    HGLOBAL hDrop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + cbNames);
+    if (hDrop == NULL)
+        return nullptr;
+    BYTE* p = static_cast<BYTE*>(GlobalLock(hDrop));
+    reinterpret_cast<DROPFILES*>(p)->pFiles = sizeof(DROPFILES);
+    BYTE* pNames = p + sizeof(DROPFILES);
+    for (const std::string& file : files) {
+        std::memcpy(pNames, file.c_str(), file.size() + 1);
+        pNames += file.size() + 1;
+    }
+    GlobalUnlock(hDrop);
+
+    CBenchDropData* pData = new CBenchDropData;
+    pData->m_hDrop = hDrop;
+    return pData;
+}
+
+CBenchDropData::~CBenchDropData()
+{
+    GlobalFree(m_hDrop);
+}
+
+STDMETHODIMP CBenchDropData::QueryInterface(REFIID riid, void** ppv)
+{
+    if (ppv == NULL)
+        return E_POINTER;
+    *ppv = NULL;
+    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDataObject))
+        return E_NOINTERFACE;
+    *ppv = static_cast<IDataObject*>(this);
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) CBenchDropData::AddRef()
+{
+    return InterlockedIncrement(&m_nRef);
+}
+
+STDMETHODIMP_(ULONG) CBenchDropData::Release()
+{
+    const LONG nRef = InterlockedDecrement(&m_nRef);
+    if (nRef == 0)
+        delete this;
+    return nRef;
+}
+
+STDMETHODIMP CBenchDropData::QueryGetData(FORMATETC* pformatetc)
+{
+    if (pformatetc == NULL)
+        return E_INVALIDARG;
+    return pformatetc->cfFormat == CF_HDROP && (pformatetc->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
+}
+
+STDMETHODIMP CBenchDropData::GetData(FORMATETC* pformatetcIn, STGMEDIUM* pmedium)
+{
+    InterlockedIncrement(&m_nGetDataCalls);
+    if (pformatetcIn == NULL || pmedium == NULL)
+        return E_INVALIDARG;
+    if (QueryGetData(pformatetcIn) != S_OK)
+        return DV_E_FORMATETC;
+    pmedium->tymed = TYMED_HGLOBAL;
+    pmedium->hGlobal = m_hDrop;
+    pmedium->pUnkForRelease = &m_release;
+    m_release.AddRef();
+    return S_OK;
+}
+
+// Each medium handed out holds the data object, and with it the memory.
+STDMETHODIMP CBenchDropData::CMediumRelease::QueryInterface(REFIID riid, void** ppv)
+{
+    if (ppv == NULL)
+        return E_POINTER;
+    *ppv = NULL;
+    if (!IsEqualIID(riid, IID_IUnknown))
+        return E_NOINTERFACE;
+    *ppv = this;
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) CBenchDropData::CMediumRelease::AddRef()
+{
+    InterlockedIncrement(&m_pOwner->m_nOutstanding);
+    return m_pOwner->AddRef();
+}
+
+STDMETHODIMP_(ULONG) CBenchDropData::CMediumRelease::Release()
+{
+    InterlockedDecrement(&m_pOwner->m_nOutstanding);
+    return m_pOwner->Release();
+}
+
+std::vector<std::string> SelectionOf(const std::string& first, std::size_t nFiles)
+{
+    std::vector<std::string> files;
+    if (nFiles > 0)
+        files.push_back(first);
+    const std::string folder = first.substr(0, first.rfind('\\') + 1);
+    for (std::size_t i = 1; i < nFiles; ++i) {
+        char szName[32];
+        std::snprintf(szName, sizeof(szName), "capture-%05u.dat", static_cast<unsigned>(i));
+        files.push_back(folder + szName);
+    }
+    return files;
+}
