@@ -128,7 +128,9 @@ STDMETHODIMP CQuorvex_Kestrun::InvokeCommand(CMINVOKECOMMANDINFO* pici)
     // The record must at least hold the fields read here.
     if (pici == NULL || pici->cbSize < offsetof(CMINVOKECOMMANDINFO, lpParameters))
         return E_INVALIDARG;
-    if (HIWORD(pici->lpVerb) != 0)
+    // A verb string: any bits above the low word make it a pointer (HIWORD
+    // alone would miss a 64-bit address whose second word is zero).
+    if (!IS_INTRESOURCE(pici->lpVerb))
         return E_INVALIDARG;
     if (LOWORD(pici->lpVerb) != 0)
         return E_INVALIDARG;

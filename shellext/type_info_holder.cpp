@@ -11,13 +11,16 @@ namespace {
 // Whether a holder's clean-up is already on the termination list. One entry
 // per process is enough: while the type library cannot be loaded every
 // dispatch call tries again, and each try must not cost another entry.
-bool g_bCleanupAdded = false;
+// Read without the lock on the fast path, like the holder's pointer.
+volatile bool g_bCleanupAdded = false;
 
 } // namespace
 
 HRESULT CComTypeInfoHolder::GetTI(LCID lcid)
 {
-    if (m_pInfo != NULL)
+    // Loaded type information whose clean-up could not be added yet takes
+    // the slow path, which adds it: otherwise it would outlive the module.
+    if (m_pInfo != NULL && g_bCleanupAdded)
         return S_OK;
     return LoadTypeInfo(lcid);
 }
@@ -107,9 +110,7 @@ HRESULT CComTypeInfoHolder::GetTypeInfo(UINT, LCID lcid, ITypeInfo** ppTInfo)
 {
     if (ppTInfo == NULL)
         return E_POINTER;
-    HRESULT hr = S_OK;
-    if (m_pInfo == NULL)
-        hr = GetTI(lcid);
+    HRESULT hr = GetTI(lcid);
     *ppTInfo = m_pInfo;
     if (m_pInfo == NULL)
         return hr;
