@@ -48,11 +48,8 @@ TEST(Balance, MenuCyclesLeaveNothingBehind)
     CModuleSession module;
     CDropDataObject* pData = CDropDataObject::Create({"C:\\img\\boot.bin"});
     const unsigned nCycles = LoopSize(10000, 100000);
-    for (unsigned i = 0; i < 500; ++i)
-        ASSERT_TRUE(MenuCycle(pData));
-
     CLeakCheck leaks("menu_cycles", 64 * 1024, 2);
-    leaks.Start();
+    ASSERT_TRUE(leaks.StartWhenSteady([pData] { return MenuCycle(pData); }, 500, 10)) << "a warm-up run failed";
     for (unsigned i = 0; i < nCycles; ++i)
         ASSERT_TRUE(MenuCycle(pData)) << "cycle " << i;
     leaks.Finish(nCycles);
@@ -99,7 +96,8 @@ TEST(Balance, EightThreadsRacingTheExportsAndTheFactory)
                 Sleep(0);
             for (unsigned n = 0; n < pStart->nRounds; ++n) {
                 IClassFactory* pFactory = NULL;
-                if (DllGetClassObject(CLSID_Quorvex_Kestrun, IID_IClassFactory, reinterpret_cast<void**>(&pFactory)) != S_OK) {
+                void** ppv = reinterpret_cast<void**>(&pFactory);
+                if (DllGetClassObject(CLSID_Quorvex_Kestrun, IID_IClassFactory, ppv) != S_OK) {
                     ++racer.nFailures;
                     continue;
                 }
@@ -146,6 +144,7 @@ TEST(Balance, EightThreadsRacingTheExportsAndTheFactory)
         factories.insert(racer.pFirst);
     PrintFigure("factory_race", "threads=" + std::to_string(nThreads) +
                                     " operations=" + std::to_string(6ull * nRounds * nThreads) +
-                                    " ms=" + std::to_string(dwElapsed) + " factories=" + std::to_string(factories.size()) +
+                                    " ms=" + std::to_string(dwElapsed) +
+                                    " factories=" + std::to_string(factories.size()) +
                                     " lock_count_after=" + std::to_string(_Module.GetLockCount()));
 }

@@ -14,8 +14,8 @@
 struct CALL_CASE
 {
     std::string name;
-    std::function<HRESULT()> call;
     HRESULT hrExpected;
+    std::function<HRESULT()> call;
 };
 
 inline void RunCases(const char* pszTable, const std::vector<CALL_CASE>& cases)

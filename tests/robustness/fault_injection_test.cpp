@@ -24,15 +24,16 @@ namespace {
 // Memory a fault loop may gain without a leak: heap and page granularity
 // after the warm-up (0 to 8 KiB measured). The platform's message boxes grow
 // its memory by about 1.6 KiB a box for their first 150 to 170 boxes: a path
-// that shows one warms up with 200 runs and still gets a wider margin. A job
-// block per run is 264 bytes: the heap block count of CLeakCheck catches it
-// exactly at any loop size.
+// that shows one warms up in longer batches and still gets a wider margin. A
+// job block per run is 264 bytes: the heap block count of CLeakCheck catches
+// it exactly at any loop size.
 const ULONGLONG FAULT_LOOP_TOLERANCE = 24 * 1024;
 const ULONGLONG BOX_LOOP_TOLERANCE = 256 * 1024;
 const DWORD HANDLE_TOLERANCE = 2;
 
 struct FAULT_CASE
 {
+    const char* pszName;              // of its figures
     const char* pszPoint;
     HRESULT hrExpected;
     const char* pszBox;               // what each failing run reports, or null
@@ -130,19 +131,17 @@ public:
 
 void FaultPaths::RunFaultLoop(const FAULT_CASE& test)
 {
-    SCOPED_TRACE(test.pszPoint);
-    // Boxes need the longer warm-up (see BOX_LOOP_TOLERANCE).
-    const unsigned nWarmUp = test.pszBox ? 200 : 10;
+    SCOPED_TRACE(test.pszName);
     const unsigned nRuns = LoopSize(test.nQuickRuns, 2000);
     const LONG lLocks = _Module.GetLockCount();
     CBoxCloser boxes;
-    CLeakCheck leaks((std::string("fault_") + test.pszPoint).c_str(),
+    CLeakCheck leaks((std::string("fault_") + test.pszName).c_str(),
                      test.pszBox ? BOX_LOOP_TOLERANCE : FAULT_LOOP_TOLERANCE, HANDLE_TOLERANCE);
     {
         CInjectedFault fault(test.pszPoint);
-        for (unsigned i = 0; i < nWarmUp; ++i)
-            test.run();
-        leaks.Start();
+        // Boxes need the longer warm-up (see BOX_LOOP_TOLERANCE).
+        ASSERT_TRUE(leaks.StartWhenSteady([&] { return test.run() == test.hrExpected; }, test.pszBox ? 25 : 10,
+                                          test.pszBox ? 12 : 10)) << "a warm-up run failed";
         for (unsigned i = 0; i < nRuns; ++i) {
             ASSERT_EQ(test.hrExpected, test.run()) << "run " << i;
             ASSERT_EQ(lLocks, _Module.GetLockCount()) << "run " << i;
@@ -151,7 +150,7 @@ void FaultPaths::RunFaultLoop(const FAULT_CASE& test)
     }
     std::map<std::string, unsigned> expected;
     if (test.pszBox != nullptr)
-        expected[test.pszBox] = nWarmUp + nRuns;
+        expected[test.pszBox] = leaks.WarmUpRuns() + nRuns;
     EXPECT_EQ(expected, boxes.Texts());
     EXPECT_EQ(S_OK, test.recover()) << "the path does not work again without the fault";
 }
@@ -161,15 +160,16 @@ void FaultPaths::RunFaultLoop(const FAULT_CASE& test)
 TEST_F(FaultPaths, EachPointReturnsItsCodeAndLeavesNothingBehind)
 {
     const std::vector<FAULT_CASE> cases = {
-        {"factory_alloc", E_OUTOFMEMORY, nullptr, 300,
+        {"factory_alloc", "factory_alloc", E_OUTOFMEMORY, nullptr, 300,
          [this] {
              IClassFactory* pFactory = reinterpret_cast<IClassFactory*>(DANGLING_OUT);
              HRESULT hr = GetFactory(&pFactory);
              return pFactory == NULL && ObjectMap[0].pCF == NULL ? hr : E_UNEXPECTED;
          },
          [this] { return CreateHandler(NULL); }},
-        {"handler_alloc", E_OUTOFMEMORY, nullptr, 300, [this] { return CreateHandler(NULL); }, [this] { return CreateHandler(NULL); }},
-        {"handler_alloc", E_OUTOFMEMORY, nullptr, 300,
+        {"handler_alloc", "handler_alloc", E_OUTOFMEMORY, nullptr, 300, [this] { return CreateHandler(NULL); },
+         [this] { return CreateHandler(NULL); }},
+        {"aggregated_handler_alloc", "handler_alloc", E_OUTOFMEMORY, nullptr, 300,
          [this] {
              CIdleOuter outer;
              return CreateHandler(&outer);
@@ -178,9 +178,11 @@ TEST_F(FaultPaths, EachPointReturnsItsCodeAndLeavesNothingBehind)
              CIdleOuter outer;
              return CreateHandler(&outer);
          }},
-        {"job_alloc", E_OUTOFMEMORY, nullptr, 300, [this] { return Click(); }, [this] { return Click(); }},
-        {"thread_start", E_FAIL, "Quorvex Kestrun Error!", 150, [this] { return Click(); }, [this] { return Click(); }},
-        {"registrar_create", E_OUTOFMEMORY, nullptr, 300, [] { return DllRegisterServer(); }, [] { return DllUnregisterServer(); }},
+        {"job_alloc", "job_alloc", E_OUTOFMEMORY, nullptr, 300, [this] { return Click(); }, [this] { return Click(); }},
+        {"thread_start", "thread_start", E_FAIL, "Quorvex Kestrun Error!", 150, [this] { return Click(); },
+         [this] { return Click(); }},
+        {"registrar_create", "registrar_create", E_OUTOFMEMORY, nullptr, 300, [] { return DllRegisterServer(); },
+         [] { return DllUnregisterServer(); }},
     };
     for (const FAULT_CASE& test : cases)
         RunFaultLoop(test);

@@ -103,6 +103,7 @@ TEST_F(HostileClick, InvokeRecordsOfEveryShapeAndSize)
     // The fields read are the size, the window and the verb: a record must
     // reach as far as the verb; nothing past it is looked at.
     const DWORD cbNeeded = offsetof(CMINVOKECOMMANDINFO, lpParameters);
+    const DWORD PLAIN = sizeof(CMINVOKECOMMANDINFO);
     struct RECORD_CASE
     {
         const char* pszName;
@@ -115,7 +116,7 @@ TEST_F(HostileClick, InvokeRecordsOfEveryShapeAndSize)
         {"size 1", [](RECORD&) {}, 1, E_INVALIDARG},
         {"one byte short of the verb", [](RECORD&) {}, cbNeeded - 1, E_INVALIDARG},
         {"exactly up to the verb", [](RECORD&) {}, cbNeeded, S_OK},
-        {"plain record", [](RECORD&) {}, sizeof(CMINVOKECOMMANDINFO), S_OK},
+        {"plain record", [](RECORD&) {}, PLAIN, S_OK},
         {"extended record", [](RECORD&) {}, sizeof(CMINVOKECOMMANDINFOEX), S_OK},
         {"odd size", [](RECORD&) {}, sizeof(CMINVOKECOMMANDINFOEX) + 3, S_OK},
         {"largest size", [](RECORD&) {}, 0xFFFFFFFF, S_OK},
@@ -133,13 +134,18 @@ TEST_F(HostileClick, InvokeRecordsOfEveryShapeAndSize)
              r.ex.lpVerbW = L"open";
          },
          sizeof(CMINVOKECOMMANDINFOEX), S_OK},
-        {"stale window", [](RECORD& r) { r.plain.hwnd = reinterpret_cast<HWND>(0xDEAD0); }, sizeof(CMINVOKECOMMANDINFO), S_OK},
-        {"odd show command", [](RECORD& r) { r.plain.nShow = -12345; }, sizeof(CMINVOKECOMMANDINFO), S_OK},
-        {"verb string", [](RECORD& r) { r.plain.lpVerb = "open"; }, sizeof(CMINVOKECOMMANDINFO), E_INVALIDARG},
-        {"extended, verb string", [](RECORD& r) { r.ex.lpVerb = "runas"; r.ex.lpVerbW = L"runas"; }, sizeof(CMINVOKECOMMANDINFOEX), E_INVALIDARG},
-        {"empty verb string", [](RECORD& r) { r.plain.lpVerb = ""; }, sizeof(CMINVOKECOMMANDINFO), E_INVALIDARG},
-        {"offset 1", [](RECORD& r) { r.plain.lpVerb = MAKEINTRESOURCEA(1); }, sizeof(CMINVOKECOMMANDINFO), E_INVALIDARG},
-        {"offset 0xFFFF", [](RECORD& r) { r.plain.lpVerb = MAKEINTRESOURCEA(0xFFFF); }, sizeof(CMINVOKECOMMANDINFO), E_INVALIDARG},
+        {"stale window", [](RECORD& r) { r.plain.hwnd = reinterpret_cast<HWND>(0xDEAD0); }, PLAIN, S_OK},
+        {"odd show command", [](RECORD& r) { r.plain.nShow = -12345; }, PLAIN, S_OK},
+        {"verb string", [](RECORD& r) { r.plain.lpVerb = "open"; }, PLAIN, E_INVALIDARG},
+        {"extended, verb string",
+         [](RECORD& r) {
+             r.ex.lpVerb = "runas";
+             r.ex.lpVerbW = L"runas";
+         },
+         sizeof(CMINVOKECOMMANDINFOEX), E_INVALIDARG},
+        {"empty verb string", [](RECORD& r) { r.plain.lpVerb = ""; }, PLAIN, E_INVALIDARG},
+        {"offset 1", [](RECORD& r) { r.plain.lpVerb = MAKEINTRESOURCEA(1); }, PLAIN, E_INVALIDARG},
+        {"offset 0xFFFF", [](RECORD& r) { r.plain.lpVerb = MAKEINTRESOURCEA(0xFFFF); }, PLAIN, E_INVALIDARG},
         {"verb string, short record", [](RECORD& r) { r.plain.lpVerb = "open"; }, cbNeeded, E_INVALIDARG},
     };
 
@@ -174,7 +180,8 @@ TEST_F(HostileClick, AVerbStringAnywhereInTheAddressSpaceIsAString)
     ASSERT_EQ(S_OK, SelectFiles({m_device.MakeImage("boot.bin", 16)}));
     char* pszVerb = NULL;
     for (ULONG_PTR uBase = 0x100000000ULL; pszVerb == NULL && uBase <= 0x7F00000000ULL; uBase += 0x100000000ULL)
-        pszVerb = static_cast<char*>(VirtualAlloc(reinterpret_cast<void*>(uBase), 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        pszVerb = static_cast<char*>(
+            VirtualAlloc(reinterpret_cast<void*>(uBase), 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
     ASSERT_NE(nullptr, pszVerb);
     ASSERT_EQ(0u, reinterpret_cast<ULONG_PTR>(pszVerb) & 0xFFFFFFFF);
     std::strcpy(pszVerb, "open");
@@ -233,7 +240,8 @@ TEST_F(HostileClick, UnusableDataObjectsAreRefusedAndReleased)
     }
     for (DROP_BEHAVIOUR behaviour : {DROP_GETDATA_FAILS, DROP_OTHER_MEDIUM, DROP_NULL_HGLOBAL})
         EXPECT_EQ(E_INVALIDARG, Select(CDropDataObject::Create({"C:\\img\\boot.bin"}, behaviour))) << behaviour;
-    PrintFigure("hostile_cases", "table=data_objects cases=" + std::to_string(sizeof(hostile) / sizeof(hostile[0]) + 3));
+    const std::size_t nCases = sizeof(hostile) / sizeof(hostile[0]) + 3;
+    PrintFigure("hostile_cases", "table=data_objects cases=" + std::to_string(nCases));
 }
 
 TEST_F(HostileClick, TenThousandFilesBootTheFirstOnly)
@@ -253,7 +261,8 @@ TEST_F(HostileClick, TenThousandFilesBootTheFirstOnly)
     files[0] = "C:\\selection\\first.txt";
     EXPECT_EQ(E_INVALIDARG, SelectFiles(files));
     EXPECT_EQ(E_INVALIDARG, SelectFiles({}));
-    PrintFigure("hostile_cases", "table=selection_sizes cases=3 initialize_10000_files_ms=" + std::to_string(dwElapsed));
+    PrintFigure("hostile_cases",
+                "table=selection_sizes cases=3 initialize_10000_files_ms=" + std::to_string(dwElapsed));
 }
 
 TEST_F(HostileClick, FirstPathsOfEveryLength)

@@ -73,7 +73,8 @@ class HostileInput : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(S_OK, DllGetClassObject(CLSID_Quorvex_Kestrun, IID_IClassFactory, reinterpret_cast<void**>(&m_pFactory)));
+        ASSERT_EQ(S_OK,
+                  DllGetClassObject(CLSID_Quorvex_Kestrun, IID_IClassFactory, reinterpret_cast<void**>(&m_pFactory)));
         ASSERT_EQ(S_OK, m_pFactory->CreateInstance(NULL, IID_IShellExtInit, reinterpret_cast<void**>(&m_pInit)));
         ASSERT_EQ(S_OK, m_pInit->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&m_pMenu)));
         ASSERT_EQ(S_OK, m_pInit->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&m_pDispatch)));
@@ -118,39 +119,43 @@ protected:
 TEST_F(HostileInput, NullOutPointersAreRefused)
 {
     CRegisteredTypeLibrary typeLibrary;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"QueryInterface")};
+    DISPPARAMS none = {};
     std::vector<CALL_CASE> cases = {
-        {"DllGetClassObject", [] { return DllGetClassObject(CLSID_Quorvex_Kestrun, IID_IClassFactory, NULL); }, E_POINTER},
-        {"DllGetClassObject, other class", [] { return DllGetClassObject(GUID_NULL, IID_IClassFactory, NULL); }, E_POINTER},
-        {"factory QueryInterface", [&] { return m_pFactory->QueryInterface(IID_IClassFactory, NULL); }, E_POINTER},
-        {"factory QueryInterface, other", [&] { return m_pFactory->QueryInterface(IID_IPersist, NULL); }, E_POINTER},
-        {"CreateInstance", [&] { return m_pFactory->CreateInstance(NULL, IID_IContextMenu, NULL); }, E_POINTER},
-        {"CreateInstance, aggregated", [&] { return m_pFactory->CreateInstance(&m_outer, IID_IUnknown, NULL); }, E_POINTER},
-        {"CreateInstance, aggregated non-IUnknown", [&] { return m_pFactory->CreateInstance(&m_outer, IID_IShellExtInit, NULL); }, E_POINTER},
-        {"GetTypeInfoCount", [&] { return m_pDispatch->GetTypeInfoCount(NULL); }, E_POINTER},
-        {"GetTypeInfo", [&] { return m_pDispatch->GetTypeInfo(0, 0, NULL); }, E_POINTER},
-        {"GetTypeInfo, other index", [&] { return m_pDispatch->GetTypeInfo(99, 0, NULL); }, E_POINTER},
-        {"GetIDsOfNames, no names and no ids",
-         [&] { return m_pDispatch->GetIDsOfNames(IID_NULL, NULL, 1, 0, NULL); }, E_POINTER},
-        {"GetIDsOfNames, no ids", [&] {
-             LPOLESTR names[] = {const_cast<LPOLESTR>(L"QueryInterface")};
-             return m_pDispatch->GetIDsOfNames(IID_NULL, names, 1, 0, NULL);
-         }, E_POINTER},
-        {"GetIDsOfNames, nothing asked", [&] { return m_pDispatch->GetIDsOfNames(IID_NULL, NULL, 0, 0, NULL); }, S_OK},
-        {"Initialize, no data object", [&] { return m_pInit->Initialize(NULL, NULL, NULL); }, E_INVALIDARG},
-        {"GetCommandString A, no buffer", [&] { return m_pMenu->GetCommandString(0, GCS_HELPTEXTA, NULL, NULL, 64); }, E_INVALIDARG},
-        {"GetCommandString W, no buffer", [&] { return m_pMenu->GetCommandString(0, GCS_HELPTEXTW, NULL, NULL, 64); }, E_INVALIDARG},
-        {"InvokeCommand, no record", [&] { return m_pMenu->InvokeCommand(NULL); }, E_INVALIDARG},
-        {"inner InvokeCommand, no record", [&] { return m_pInnerMenu->InvokeCommand(NULL); }, E_INVALIDARG},
-        {"Invoke, no result, exception or argument error", [&] {
-             DISPPARAMS none = {};
-             return m_pDispatch->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &none, NULL, NULL, NULL);
-         }, DISP_E_MEMBERNOTFOUND},
+        {"DllGetClassObject", E_POINTER,
+         [] { return DllGetClassObject(CLSID_Quorvex_Kestrun, IID_IClassFactory, NULL); }},
+        {"DllGetClassObject, other class", E_POINTER,
+         [] { return DllGetClassObject(GUID_NULL, IID_IClassFactory, NULL); }},
+        {"factory QueryInterface", E_POINTER, [&] { return m_pFactory->QueryInterface(IID_IClassFactory, NULL); }},
+        {"factory QueryInterface, other", E_POINTER, [&] { return m_pFactory->QueryInterface(IID_IPersist, NULL); }},
+        {"CreateInstance", E_POINTER, [&] { return m_pFactory->CreateInstance(NULL, IID_IContextMenu, NULL); }},
+        {"CreateInstance, aggregated", E_POINTER,
+         [&] { return m_pFactory->CreateInstance(&m_outer, IID_IUnknown, NULL); }},
+        {"CreateInstance, aggregated non-IUnknown", E_POINTER,
+         [&] { return m_pFactory->CreateInstance(&m_outer, IID_IShellExtInit, NULL); }},
+        {"GetTypeInfoCount", E_POINTER, [&] { return m_pDispatch->GetTypeInfoCount(NULL); }},
+        {"GetTypeInfo", E_POINTER, [&] { return m_pDispatch->GetTypeInfo(0, 0, NULL); }},
+        {"GetTypeInfo, other index", E_POINTER, [&] { return m_pDispatch->GetTypeInfo(99, 0, NULL); }},
+        {"GetIDsOfNames, no names and no ids", E_POINTER,
+         [&] { return m_pDispatch->GetIDsOfNames(IID_NULL, NULL, 1, 0, NULL); }},
+        {"GetIDsOfNames, no ids", E_POINTER, [&] { return m_pDispatch->GetIDsOfNames(IID_NULL, names, 1, 0, NULL); }},
+        {"GetIDsOfNames, nothing asked", S_OK, [&] { return m_pDispatch->GetIDsOfNames(IID_NULL, NULL, 0, 0, NULL); }},
+        {"Initialize, no data object", E_INVALIDARG, [&] { return m_pInit->Initialize(NULL, NULL, NULL); }},
+        {"GetCommandString A, no buffer", E_INVALIDARG,
+         [&] { return m_pMenu->GetCommandString(0, GCS_HELPTEXTA, NULL, NULL, 64); }},
+        {"GetCommandString W, no buffer", E_INVALIDARG,
+         [&] { return m_pMenu->GetCommandString(0, GCS_HELPTEXTW, NULL, NULL, 64); }},
+        {"InvokeCommand, no record", E_INVALIDARG, [&] { return m_pMenu->InvokeCommand(NULL); }},
+        {"inner InvokeCommand, no record", E_INVALIDARG, [&] { return m_pInnerMenu->InvokeCommand(NULL); }},
+        {"Invoke, no result, exception or argument error", DISP_E_MEMBERNOTFOUND,
+         [&] { return m_pDispatch->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &none, NULL, NULL, NULL); }},
     };
     for (const auto& part : Parts()) {
-        for (const IID* piid : {&IID_IUnknown, &IID_IDispatch, &IID_IShellExtInit, &IID_IContextMenu, &IID_IContextMenu3}) {
-            IUnknown* pPart = part.second;
-            cases.push_back({part.first + " QueryInterface", [pPart, piid] { return pPart->QueryInterface(*piid, NULL); },
-                             E_POINTER});
+        IUnknown* pPart = part.second;
+        for (const IID* piid :
+             {&IID_IUnknown, &IID_IDispatch, &IID_IShellExtInit, &IID_IContextMenu, &IID_IContextMenu3}) {
+            cases.push_back(
+                {part.first + " QueryInterface", E_POINTER, [=] { return pPart->QueryInterface(*piid, NULL); }});
         }
     }
     RunCases("null_out_pointers", cases);
@@ -159,42 +164,59 @@ TEST_F(HostileInput, NullOutPointersAreRefused)
 TEST_F(HostileInput, PointersOnARefusalPathAreNeverTouched)
 {
     char szBuffer[64] = {};
-    LPSTR pszDangling = static_cast<LPSTR>(DANGLING);
+    LPSTR pszBad = static_cast<LPSTR>(DANGLING);
     UINT* pReserved = static_cast<UINT*>(DANGLING);
+    IUnknown* pBadOuter = static_cast<IUnknown*>(DANGLING);
     std::vector<CALL_CASE> cases = {
-        {"GetCommandString, offset 1", [&] { return m_pMenu->GetCommandString(1, GCS_HELPTEXTA, pReserved, pszDangling, 64); }, E_INVALIDARG},
-        {"GetCommandString, huge offset", [&] { return m_pMenu->GetCommandString(~UINT_PTR(0), GCS_HELPTEXTW, pReserved, pszDangling, 64); }, E_INVALIDARG},
-        {"GetCommandString, size 0", [&] { return m_pMenu->GetCommandString(0, GCS_HELPTEXTA, pReserved, pszDangling, 0); }, E_INVALIDARG},
-        {"GetCommandString W, size 0", [&] { return m_pMenu->GetCommandString(0, GCS_HELPTEXTW, pReserved, pszDangling, 0); }, E_INVALIDARG},
-        {"GetCommandString, reserved never read", [&] { return m_pMenu->GetCommandString(0, GCS_HELPTEXTA, pReserved, szBuffer, 64); }, S_OK},
-        {"CreateInstance, aggregated non-IUnknown", [&] {
+        {"GetCommandString, offset 1", E_INVALIDARG,
+         [&] { return m_pMenu->GetCommandString(1, GCS_HELPTEXTA, pReserved, pszBad, 64); }},
+        {"GetCommandString, huge offset", E_INVALIDARG,
+         [&] { return m_pMenu->GetCommandString(~UINT_PTR(0), GCS_HELPTEXTW, pReserved, pszBad, 64); }},
+        {"GetCommandString, size 0", E_INVALIDARG,
+         [&] { return m_pMenu->GetCommandString(0, GCS_HELPTEXTA, pReserved, pszBad, 0); }},
+        {"GetCommandString W, size 0", E_INVALIDARG,
+         [&] { return m_pMenu->GetCommandString(0, GCS_HELPTEXTW, pReserved, pszBad, 0); }},
+        {"GetCommandString, reserved never read", S_OK,
+         [&] { return m_pMenu->GetCommandString(0, GCS_HELPTEXTA, pReserved, szBuffer, 64); }},
+        {"CreateInstance, aggregated non-IUnknown", CLASS_E_NOAGGREGATION,
+         [&] {
              void* pv = NULL;
-             HRESULT hr = m_pFactory->CreateInstance(static_cast<IUnknown*>(DANGLING), IID_IShellExtInit, &pv);
+             HRESULT hr = m_pFactory->CreateInstance(pBadOuter, IID_IShellExtInit, &pv);
              return pv == NULL ? hr : E_UNEXPECTED;
-         }, CLASS_E_NOAGGREGATION},
-        {"CreateInstance, aggregated, no out-pointer", [&] { return m_pFactory->CreateInstance(static_cast<IUnknown*>(DANGLING), IID_IUnknown, NULL); }, E_POINTER},
-        {"InvokeCommand, verb string", [&] {
-             CMINVOKECOMMANDINFO info = {sizeof(info), 0, NULL, pszDangling, pszDangling, pszDangling, 0, 0, NULL};
+         }},
+        {"CreateInstance, aggregated, no out-pointer", E_POINTER,
+         [&] { return m_pFactory->CreateInstance(pBadOuter, IID_IUnknown, NULL); }},
+        {"InvokeCommand, verb string", E_INVALIDARG,
+         [&] {
+             CMINVOKECOMMANDINFO info = {sizeof(info), 0, NULL, pszBad, pszBad, pszBad, 0, 0, NULL};
              return m_pMenu->InvokeCommand(&info);
-         }, E_INVALIDARG},
-        {"InvokeCommand, lowest verb string", [&] {
-             CMINVOKECOMMANDINFO info = {sizeof(info), 0, NULL, reinterpret_cast<LPCSTR>(0x10000), NULL, NULL, 0, 0, NULL};
+         }},
+        {"InvokeCommand, lowest verb string", E_INVALIDARG,
+         [&] {
+             LPCSTR pszLowest = reinterpret_cast<LPCSTR>(0x10000);
+             CMINVOKECOMMANDINFO info = {sizeof(info), 0, NULL, pszLowest, NULL, NULL, 0, 0, NULL};
              return m_pMenu->InvokeCommand(&info);
-         }, E_INVALIDARG},
-        {"QueryContextMenu, no menu", [&] { return m_pMenu->QueryContextMenu(NULL, 0, 1, 2, CMF_NORMAL); }, ONE_ITEM},
-        {"QueryContextMenu, stale menu", [&] { return m_pMenu->QueryContextMenu(reinterpret_cast<HMENU>(0xDEAD0), 0xFFFFFFFF, 0xFFFFFFFF, 0, CMF_NORMAL); }, ONE_ITEM},
-        {"QueryContextMenu, default only, no menu", [&] { return m_pMenu->QueryContextMenu(static_cast<HMENU>(DANGLING), 0, 1, 2, CMF_DEFAULTONLY); }, S_OK},
+         }},
+        {"QueryContextMenu, no menu", ONE_ITEM, [&] { return m_pMenu->QueryContextMenu(NULL, 0, 1, 2, CMF_NORMAL); }},
+        {"QueryContextMenu, stale menu", ONE_ITEM,
+         [&] {
+             HMENU hmenu = reinterpret_cast<HMENU>(0xDEAD0);
+             return m_pMenu->QueryContextMenu(hmenu, 0xFFFFFFFF, 0xFFFFFFFF, 0, CMF_NORMAL);
+         }},
+        {"QueryContextMenu, default only, no menu", S_OK,
+         [&] { return m_pMenu->QueryContextMenu(static_cast<HMENU>(DANGLING), 0, 1, 2, CMF_DEFAULTONLY); }},
     };
-    for (UINT uType : {UINT(GCS_VERBA), UINT(GCS_VERBW), UINT(GCS_VALIDATEA), UINT(GCS_VALIDATEW), UINT(GCS_VERBICONW), 0x10u}) {
-        cases.push_back({"GetCommandString, kind " + std::to_string(uType),
-                         [=] { return m_pMenu->GetCommandString(0, uType, pReserved, pszDangling, 64); }, E_INVALIDARG});
+    for (UINT uType : {UINT(GCS_VERBA), UINT(GCS_VERBW), UINT(GCS_VALIDATEA), UINT(GCS_VALIDATEW), UINT(GCS_VERBICONW),
+                       0x10u}) {
+        cases.push_back({"GetCommandString, kind " + std::to_string(uType), E_INVALIDARG,
+                         [=] { return m_pMenu->GetCommandString(0, uType, pReserved, pszBad, 64); }});
     }
     for (const IID* piid : {&IID_IClassFactory, &GUID_NULL}) {
-        cases.push_back({"DllGetClassObject, class that is not served", [piid] {
+        cases.push_back({"DllGetClassObject, class that is not served", CLASS_E_CLASSNOTAVAILABLE, [piid] {
                              void* pv = DANGLING;
                              HRESULT hr = DllGetClassObject(*piid, IID_IClassFactory, &pv);
                              return pv == NULL ? hr : E_UNEXPECTED;
-                         }, CLASS_E_CLASSNOTAVAILABLE});
+                         }});
     }
     RunCases("untouched_pointers", cases);
     EXPECT_STREQ(HELP, szBuffer);
@@ -239,7 +261,8 @@ TEST_F(HostileInput, HelpTextFitsEveryBufferSize)
             std::memset(wszBuffer, 0x77, sizeof(wszBuffer));
             std::memset(szBuffer, 0x77, sizeof(szBuffer));
             LPSTR pszOut = bWide ? reinterpret_cast<LPSTR>(wszBuffer) : szBuffer;
-            EXPECT_EQ(S_OK, m_pMenu->GetCommandString(0, bWide ? GCS_HELPTEXTW : GCS_HELPTEXTA, NULL, pszOut, size.cchMax));
+            const UINT uType = bWide ? GCS_HELPTEXTW : GCS_HELPTEXTA;
+            EXPECT_EQ(S_OK, m_pMenu->GetCommandString(0, uType, NULL, pszOut, size.cchMax));
             for (std::size_t i = 0; i < size.cchCopied; ++i) {
                 if (bWide)
                     ASSERT_EQ(static_cast<WCHAR>(HELP[i]), wszBuffer[i]) << i;
@@ -248,7 +271,8 @@ TEST_F(HostileInput, HelpTextFitsEveryBufferSize)
             }
             EXPECT_EQ(0, bWide ? wszBuffer[size.cchCopied] : szBuffer[size.cchCopied]);
             // Nothing beyond the terminator.
-            EXPECT_EQ(bWide ? 0x7777 : 0x77, bWide ? wszBuffer[size.cchCopied + 1] : (szBuffer[size.cchCopied + 1] & 0xFF));
+            const int nAfter = bWide ? wszBuffer[size.cchCopied + 1] : (szBuffer[size.cchCopied + 1] & 0xFF);
+            EXPECT_EQ(bWide ? 0x7777 : 0x77, nAfter);
             ++nCases;
         }
     }

@@ -153,8 +153,26 @@ void PrintFigure(const std::string& name, const std::string& text)
 }
 
 CLeakCheck::CLeakCheck(const char* pszName, ULONGLONG cbTolerance, DWORD nHandleTolerance)
-    : m_name(pszName), m_cbTolerance(cbTolerance), m_nHandleTolerance(nHandleTolerance), m_before(), m_dwStart(0)
+    : m_name(pszName), m_cbTolerance(cbTolerance), m_nHandleTolerance(nHandleTolerance), m_before(), m_dwStart(0),
+      m_nWarmUp(0)
 {
+}
+
+bool CLeakCheck::StartWhenSteady(const std::function<bool()>& run, unsigned nBatch, unsigned nMaxBatches)
+{
+    TakeFigures();
+    for (unsigned nBatches = 0; nBatches < nMaxBatches; ++nBatches) {
+        const ULONGLONG cbBefore = TakeFigures().cbPrivate;
+        for (unsigned i = 0; i < nBatch; ++i) {
+            if (!run())
+                return false;
+        }
+        m_nWarmUp += nBatch;
+        if (TakeFigures().cbPrivate <= cbBefore)
+            break;
+    }
+    Start();
+    return true;
 }
 
 void CLeakCheck::Start()
@@ -173,7 +191,8 @@ void CLeakCheck::Finish(unsigned nCycles)
     const LONGLONG nHandleGrowth = static_cast<LONGLONG>(after.nHandles) - m_before.nHandles;
     const LONGLONG nThreadGrowth = static_cast<LONGLONG>(after.nThreads) - m_before.nThreads;
     const LONGLONG nBlockGrowth = static_cast<LONGLONG>(after.nCrtBlocks) - m_before.nCrtBlocks;
-    PrintFigure(m_name, "cycles=" + std::to_string(nCycles) + " ms=" + std::to_string(dwElapsed) +
+    PrintFigure(m_name, "cycles=" + std::to_string(nCycles) + " warmup=" + std::to_string(m_nWarmUp) +
+                            " ms=" + std::to_string(dwElapsed) +
                             " private_before=" + std::to_string(m_before.cbPrivate) +
                             " private_after=" + std::to_string(after.cbPrivate) +
                             " private_growth=" + Signed(cbGrowth) +
@@ -184,8 +203,8 @@ void CLeakCheck::Finish(unsigned nCycles)
                             " threads_after=" + std::to_string(after.nThreads) +
                             " crt_blocks_before=" + std::to_string(m_before.nCrtBlocks) +
                             " crt_blocks_after=" + std::to_string(after.nCrtBlocks) +
-                            " crt_bytes_growth=" +
-                            Signed(static_cast<LONGLONG>(after.cbCrtBlocks) - static_cast<LONGLONG>(m_before.cbCrtBlocks)));
+                            " crt_bytes_growth=" + Signed(static_cast<LONGLONG>(after.cbCrtBlocks) -
+                                                          static_cast<LONGLONG>(m_before.cbCrtBlocks)));
     EXPECT_NE(0u, m_before.cbPrivate) << "no memory figure on this platform";
     EXPECT_NE(0u, m_before.nHandles) << "no handle figure on this platform";
     EXPECT_NE(0u, m_before.nCrtBlocks) << "the C runtime's heap could not be walked";

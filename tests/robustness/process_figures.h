@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 struct PROCESS_FIGURES
@@ -42,6 +43,12 @@ public:
     CLeakCheck(const char* pszName, ULONGLONG cbTolerance, DWORD nHandleTolerance);
     // The baseline: call it after the warm-up.
     void Start();
+    // Warms up first: runs batches of nBatch runs until a batch leaves the
+    // private bytes where it found them (the platform sets some things up
+    // lazily), at most nMaxBatches, then takes the baseline. False when a
+    // run failed.
+    bool StartWhenSteady(const std::function<bool()>& run, unsigned nBatch, unsigned nMaxBatches);
+    unsigned WarmUpRuns() const { return m_nWarmUp; }
     // Prints the figures and checks them against the tolerances.
     void Finish(unsigned nCycles);
 
@@ -51,4 +58,5 @@ private:
     DWORD m_nHandleTolerance;
     PROCESS_FIGURES m_before;
     DWORD m_dwStart;
+    unsigned m_nWarmUp;
 };

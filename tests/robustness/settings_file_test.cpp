@@ -116,7 +116,7 @@ TEST_F(HostileSettings, EveryFormOfTheDownloadAddress)
         {"[QUORVEX_KESTRUN]\r\nDnLoadAddr=0x00000000000000000000000000000000000000000040\r\n", PLATFORM},
     };
 
-    std::string ranges;
+    std::string platformAnswers;
     std::size_t nTransfers = 0;
     for (const ADDRESS_CASE& test : cases) {
         SCOPED_TRACE(test.pszSection);
@@ -127,7 +127,7 @@ TEST_F(HostileSettings, EveryFormOfTheDownloadAddress)
                 GetPrivateProfileIntA("QUORVEX_KESTRUN", "DnLoadAddr", 0, m_device.SettingsPath().c_str()));
             char szForm[16];
             std::snprintf(szForm, sizeof(szForm), "0x%lX", dwExpected);
-            ranges += std::string(ranges.empty() ? "" : ",") + szForm;
+            platformAnswers += std::string(platformAnswers.empty() ? "" : ",") + szForm;
         }
         ASSERT_EQ(S_OK, Click());
         ++nTransfers;
@@ -139,8 +139,9 @@ TEST_F(HostileSettings, EveryFormOfTheDownloadAddress)
         EXPECT_EQ(m_image, transfer.fields["image"]);
     }
     EXPECT_TRUE(m_boxes.Boxes().empty());
-    PrintFigure("hostile_cases", "table=download_address_forms cases=" + std::to_string(sizeof(cases) / sizeof(cases[0])) +
-                                     " platform_answers=" + ranges);
+    const std::size_t nCases = sizeof(cases) / sizeof(cases[0]);
+    PrintFigure("hostile_cases", "table=download_address_forms cases=" + std::to_string(nCases) +
+                                     " platform_answers=" + platformAnswers);
 }
 
 TEST_F(HostileSettings, UnreadableSettingsAreANotConnectedDevice)
@@ -159,7 +160,10 @@ TEST_F(HostileSettings, UnreadableSettingsAreANotConnectedDevice)
              DeleteFileA(path.c_str());
              CreateDirectoryA(path.c_str(), NULL);
          }},
-        {"binary junk", [](const std::string& path) { WriteTextFile(path, std::string("\0\xFF\xFE[\0\r\n=", 8) + std::string(70000, '\x01')); }},
+        {"binary junk",
+         [](const std::string& path) {
+             WriteTextFile(path, std::string("\0\xFF\xFE[\0\r\n=", 8) + std::string(70000, '\x01'));
+         }},
     };
     std::size_t nBoxes = 0;
     for (const FILE_CASE& test : cases) {

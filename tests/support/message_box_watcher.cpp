@@ -98,7 +98,10 @@ void CMessageBoxWatcher::Observe(HWND hwndBox)
     szText[0] = '\0';
     GetDlgItemTextA(hwndBox, 0xFFFF, szText, sizeof(szText));
     box.text = szText;
-    box.hwndOwner = GetWindow(hwndBox, GW_OWNER);
+    // Window handles have 32 significant bits, sign-extended in a 64-bit
+    // process as CreateWindow returns them; Wine's GetWindow may hand the
+    // same handle back zero-extended once its high bit is set.
+    box.hwndOwner = static_cast<HWND>(LongToHandle(HandleToLong(GetWindow(hwndBox, GW_OWNER))));
     box.bWarningIcon = BoxIcon(hwndBox) == LoadIconA(NULL, reinterpret_cast<LPCSTR>(IDI_WARNING));
     EnumChildWindows(hwndBox, CountButton, reinterpret_cast<LPARAM>(&box.nButtons));
     box.dwThreadId = GetWindowThreadProcessId(hwndBox, NULL);
