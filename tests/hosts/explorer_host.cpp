@@ -6,9 +6,7 @@
 // extension has left the process (its worker is done). Prints each step.
 // Exit code: 0 booted path taken, 1 the item was not offered, 2 failure.
 
-#include <windows.h>
-#include <objbase.h>
-#include <shlobj.h>
+#include "shell_handler.h"
 
 #include <cstdio>
 #include <string>
@@ -16,57 +14,10 @@
 
 namespace {
 
-const char HANDLERS_KEY[] = "*\\ShellEx\\ContextMenuHandlers";
-
-template <class T>
-class CComPtr
-{
-public:
-    CComPtr() = default;
-    ~CComPtr() { if (m_p) m_p->Release(); }
-    CComPtr(const CComPtr&) = delete;
-    CComPtr& operator=(const CComPtr&) = delete;
-    T** operator&() { return &m_p; }
-    T* operator->() const { return m_p; }
-    T* Get() const { return m_p; }
-private:
-    T* m_p = nullptr;
-};
-
-bool ReadDefault(HKEY hRoot, const std::string& subKey, std::string* value)
-{
-    char szValue[1024] = {};
-    DWORD cb = sizeof(szValue) - 1;
-    if (RegGetValueA(hRoot, subKey.c_str(), NULL, RRF_RT_REG_SZ, NULL, szValue, &cb) != ERROR_SUCCESS)
-        return false;
-    *value = szValue;
-    return true;
-}
-
-// The file as the shell hands it to a context-menu handler.
-HRESULT ShellDataObject(const std::string& file, IDataObject** ppData)
-{
-    WCHAR wszFile[MAX_PATH] = {};
-    MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wszFile, MAX_PATH);
-    PIDLIST_ABSOLUTE pidl = NULL;
-    HRESULT hr = SHParseDisplayName(wszFile, NULL, &pidl, 0, NULL);
-    if (FAILED(hr))
-        return hr;
-    CComPtr<IShellFolder> folder;
-    PCUITEMID_CHILD pidlChild = NULL;
-    hr = SHBindToParent(pidl, IID_IShellFolder, reinterpret_cast<void**>(&folder), &pidlChild);
-    if (SUCCEEDED(hr))
-        hr = folder->GetUIObjectOf(NULL, 1, &pidlChild, IID_IDataObject, NULL, reinterpret_cast<void**>(ppData));
-    CoTaskMemFree(pidl);
-    return hr;
-}
-
 int RightClick(const std::string& file, const std::string& clsidText, std::string* server)
 {
     CLSID clsid;
-    WCHAR wszClsid[64] = {};
-    MultiByteToWideChar(CP_ACP, 0, clsidText.c_str(), -1, wszClsid, 64);
-    if (FAILED(CLSIDFromString(wszClsid, &clsid))) {
+    if (!ClassIdFromText(clsidText, &clsid)) {
         std::printf("  not a class ID: %s\n", clsidText.c_str());
         return 2;
     }

@@ -9,9 +9,7 @@
 // Exit code: 0 the menu was shown with a handler's item, 1 no handler added
 // an item, 2 failure.
 
-#include <windows.h>
-#include <objbase.h>
-#include <shlobj.h>
+#include "shell_handler.h"
 
 #include <cstdio>
 #include <string>
@@ -19,24 +17,8 @@
 
 namespace {
 
-const char HANDLERS_KEY[] = "*\\ShellEx\\ContextMenuHandlers";
 const UINT ID_FIRST_HANDLER_ITEM = 100;
 const UINT_PTR ID_GIVE_UP = 1;
-
-template <class T>
-class CComPtr
-{
-public:
-    CComPtr() = default;
-    ~CComPtr() { if (m_p) m_p->Release(); }
-    CComPtr(const CComPtr&) = delete;
-    CComPtr& operator=(const CComPtr&) = delete;
-    T** operator&() { return &m_p; }
-    T* operator->() const { return m_p; }
-    T* Get() const { return m_p; }
-private:
-    T* m_p = nullptr;
-};
 
 class CMenu
 {
@@ -49,34 +31,6 @@ public:
 private:
     HMENU m_h;
 };
-
-bool ReadDefault(HKEY hRoot, const std::string& subKey, std::string* value)
-{
-    char szValue[1024] = {};
-    DWORD cb = sizeof(szValue) - 1;
-    if (RegGetValueA(hRoot, subKey.c_str(), NULL, RRF_RT_REG_SZ, NULL, szValue, &cb) != ERROR_SUCCESS)
-        return false;
-    *value = szValue;
-    return true;
-}
-
-// The file as the shell hands it to a context-menu handler.
-HRESULT ShellDataObject(const std::string& file, IDataObject** ppData)
-{
-    WCHAR wszFile[MAX_PATH] = {};
-    MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wszFile, MAX_PATH);
-    PIDLIST_ABSOLUTE pidl = NULL;
-    HRESULT hr = SHParseDisplayName(wszFile, NULL, &pidl, 0, NULL);
-    if (FAILED(hr))
-        return hr;
-    CComPtr<IShellFolder> folder;
-    PCUITEMID_CHILD pidlChild = NULL;
-    hr = SHBindToParent(pidl, IID_IShellFolder, reinterpret_cast<void**>(&folder), &pidlChild);
-    if (SUCCEEDED(hr))
-        hr = folder->GetUIObjectOf(NULL, 1, &pidlChild, IID_IDataObject, NULL, reinterpret_cast<void**>(ppData));
-    CoTaskMemFree(pidl);
-    return hr;
-}
 
 // Lets each registered handler add its items at position *pIndex; keeps the
 // handlers alive in *pHandlers while the menu is up.
@@ -93,11 +47,7 @@ void AddHandlerItems(const std::string& file, HMENU hmenu, UINT* pIndex, std::ve
     for (DWORD i = 0; RegEnumKeyA(hHandlers, i, szName, sizeof(szName)) == ERROR_SUCCESS; ++i) {
         std::string clsidText;
         CLSID clsid;
-        WCHAR wszClsid[64] = {};
-        if (!ReadDefault(hHandlers, szName, &clsidText))
-            continue;
-        MultiByteToWideChar(CP_ACP, 0, clsidText.c_str(), -1, wszClsid, 64);
-        if (FAILED(CLSIDFromString(wszClsid, &clsid)))
+        if (!ReadDefault(hHandlers, szName, &clsidText) || !ClassIdFromText(clsidText, &clsid))
             continue;
         CComPtr<IShellExtInit> init;
         IContextMenu* pMenu = NULL;
