@@ -1,28 +1,12 @@
 #include "bench_drop_data.h"
 
-#include <shlobj.h>
-
 #include <cstdio>
-#include <cstring>
 
 CBenchDropData* CBenchDropData::Create(const std::vector<std::string>& files)
 {
-    // DROPFILES, then each name with its terminator, then one more terminator.
-    std::size_t cbNames = 1;
-    for (const std::string& file : files)
-        cbNames += file.size() + 1;
-    HGLOBAL hDrop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + cbNames);
+    HGLOBAL hDrop = MakeDropFiles(files);
     if (hDrop == NULL)
         return nullptr;
-    BYTE* p = static_cast<BYTE*>(GlobalLock(hDrop));
-    reinterpret_cast<DROPFILES*>(p)->pFiles = sizeof(DROPFILES);
-    BYTE* pNames = p + sizeof(DROPFILES);
-    for (const std::string& file : files) {
-        std::memcpy(pNames, file.c_str(), file.size() + 1);
-        pNames += file.size() + 1;
-    }
-    GlobalUnlock(hDrop);
-
     CBenchDropData* pData = new CBenchDropData;
     pData->m_hDrop = hDrop;
     return pData;
@@ -31,31 +15,6 @@ CBenchDropData* CBenchDropData::Create(const std::vector<std::string>& files)
 CBenchDropData::~CBenchDropData()
 {
     GlobalFree(m_hDrop);
-}
-
-STDMETHODIMP CBenchDropData::QueryInterface(REFIID riid, void** ppv)
-{
-    if (ppv == NULL)
-        return E_POINTER;
-    *ppv = NULL;
-    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDataObject))
-        return E_NOINTERFACE;
-    *ppv = static_cast<IDataObject*>(this);
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) CBenchDropData::AddRef()
-{
-    return InterlockedIncrement(&m_nRef);
-}
-
-STDMETHODIMP_(ULONG) CBenchDropData::Release()
-{
-    const LONG nRef = InterlockedDecrement(&m_nRef);
-    if (nRef == 0)
-        delete this;
-    return nRef;
 }
 
 STDMETHODIMP CBenchDropData::QueryGetData(FORMATETC* pformatetc)

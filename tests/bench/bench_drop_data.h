@@ -5,30 +5,19 @@
 // neither GetData nor ReleaseStgMedium costs more for a longer list. What a
 // handler pays for the selection's size is then its own work.
 
-#include <windows.h>
-#include <objidl.h>
+#include "support/data_object_base.h"
 
 #include <string>
 #include <vector>
 
-class CBenchDropData final : public IDataObject
+class CBenchDropData final : public CDataObjectBase
 {
 public:
     // A new object with one reference; null when the list cannot be built.
     static CBenchDropData* Create(const std::vector<std::string>& files);
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
     STDMETHODIMP GetData(FORMATETC* pformatetcIn, STGMEDIUM* pmedium) override;
-    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
     STDMETHODIMP QueryGetData(FORMATETC* pformatetc) override;
-    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
-    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
-    STDMETHODIMP DUnadvise(DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
 
     // The drop list itself (global memory owned by this object).
     HGLOBAL DropFiles() const { return m_hDrop; }
@@ -38,9 +27,7 @@ public:
 
 private:
     CBenchDropData() = default;
-    ~CBenchDropData();
-    CBenchDropData(const CBenchDropData&) = delete;
-    CBenchDropData& operator=(const CBenchDropData&) = delete;
+    ~CBenchDropData() override;
 
     // The release object of the media: releasing a medium leaves the memory
     // to this object.
@@ -56,7 +43,6 @@ private:
         CBenchDropData* m_pOwner;
     };
 
-    LONG m_nRef = 1;
     LONG m_nOutstanding = 0;
     LONG m_nGetDataCalls = 0;
     HGLOBAL m_hDrop = NULL;

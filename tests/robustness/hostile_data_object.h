@@ -4,8 +4,7 @@
 // formats, handing out another kind of medium, or scribbling over the medium
 // before it fails. Every medium it hands out reports its own release.
 
-#include <windows.h>
-#include <objidl.h>
+#include "data_object_base.h"
 
 enum HOSTILE_ANSWER
 {
@@ -17,30 +16,18 @@ enum HOSTILE_ANSWER
     ANSWER_NOTHING,              // succeeds with TYMED_NULL
 };
 
-class CHostileDataObject final : public IDataObject
+class CHostileDataObject final : public CDataObjectBase
 {
 public:
     CHostileDataObject(HOSTILE_ANSWER answer, HRESULT hrFailure = E_FAIL);
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
     STDMETHODIMP GetData(FORMATETC* pFormat, STGMEDIUM* pMedium) override;
-    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-    STDMETHODIMP QueryGetData(FORMATETC*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
-    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
-    STDMETHODIMP DUnadvise(DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
 
     // Media handed out and not yet released; references held by others.
     LONG MediaOutstanding() const { return m_nOutstanding; }
     LONG References() const { return m_nRef; }
 
 private:
-    LONG m_nRef = 1;
     HOSTILE_ANSWER m_answer;
     HRESULT m_hrFailure;
     LONG m_nOutstanding = 0;

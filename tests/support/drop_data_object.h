@@ -2,8 +2,7 @@
 // A hand-made data object as Explorer hands a context-menu handler: the
 // selected files as CF_HDROP in global memory. Its failures can be chosen.
 
-#include <windows.h>
-#include <objidl.h>
+#include "data_object_base.h"
 
 #include <string>
 #include <vector>
@@ -16,7 +15,7 @@ enum DROP_BEHAVIOUR
     DROP_NULL_HGLOBAL,       // answers TYMED_HGLOBAL with no memory
 };
 
-class CDropDataObject final : public IDataObject
+class CDropDataObject final : public CDataObjectBase
 {
 public:
     // Files as ANSI text (bWide false) or UTF-16 from the same bytes widened.
@@ -24,18 +23,7 @@ public:
                                    bool bWide = false);
     static CDropDataObject* CreateWide(const std::vector<std::wstring>& files);
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
     STDMETHODIMP GetData(FORMATETC* pformatetcIn, STGMEDIUM* pmedium) override;
-    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-    STDMETHODIMP QueryGetData(FORMATETC*) override { return E_NOTIMPL; }
-    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
-    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
-    STDMETHODIMP DUnadvise(DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
 
     // GetData calls so far, and how many of the media handed out are still
     // unreleased (each medium's release is observed).
@@ -46,9 +34,7 @@ public:
 
 private:
     CDropDataObject() = default;
-    HGLOBAL MakeDropFiles() const;
 
-    LONG m_nRef = 1;
     DROP_BEHAVIOUR m_behaviour = DROP_FILES;
     std::vector<std::string> m_files;
     std::vector<std::wstring> m_wideFiles;
