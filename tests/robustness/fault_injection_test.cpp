@@ -4,6 +4,7 @@
 // works again.
 
 #include "box_closer.h"
+#include "com_checks.h"
 #include "drop_data_object.h"
 #include "injected_fault.h"
 #include "module_session.h"
@@ -41,12 +42,6 @@ struct FAULT_CASE
     std::function<HRESULT()> run;     // one run of the path with the fault
     std::function<HRESULT()> recover; // the same call once the fault is gone
 };
-
-ULONG References(IUnknown* p)
-{
-    p->AddRef();
-    return p->Release();
-}
 
 class FaultPaths : public ::testing::Test
 {

@@ -4,6 +4,7 @@
 
 #include "Kestrun_Tool_i.h"
 #include "box_closer.h"
+#include "com_checks.h"
 #include "injected_fault.h"
 #include "kestrun_ids.h"
 #include "message_box_watcher.h"
@@ -24,21 +25,6 @@ const char FAULTS_LIBRARY[] = "Kestrun_Tool_faults.dll";
 const std::string CLASS_KEY = "CLSID\\{" KESTRUN_CLSID_TEXT "}";
 const std::string TYPELIB_KEY = "TypeLib\\{" KESTRUN_LIBID_TEXT "}";
 const std::string HANDLER_KEY = "*\\ShellEx\\ContextMenuHandlers\\Quorvex_Kestrun";
-
-bool KeyExists(const std::string& key)
-{
-    HKEY hKey = NULL;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(hKey);
-    return true;
-}
-
-ULONG References(IUnknown* p)
-{
-    p->AddRef();
-    return p->Release();
-}
 
 class LibraryFaults : public ::testing::Test
 {

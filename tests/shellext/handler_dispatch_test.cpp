@@ -1,5 +1,6 @@
 // IDispatch of the handler, answered from the registered type library.
 
+#include "com_checks.h"
 #include "module_session.h"
 #include "quorvex_kestrun.h"
 #include "text_file.h"
@@ -50,12 +51,6 @@ protected:
     CModuleSession m_module;
     IDispatch* m_pDispatch = NULL;
 };
-
-ULONG References(IUnknown* p)
-{
-    p->AddRef();
-    return p->Release();
-}
 
 } // namespace
 

@@ -2,6 +2,7 @@
 // and automation client, in the test prefix's registry.
 
 #include "Kestrun_Tool_i.h"
+#include "com_checks.h"
 #include "kestrun_ids.h"
 #include "process.h"
 #include "temp_dir.h"
@@ -18,15 +19,6 @@ const std::string LIBID_TEXT = "{" KESTRUN_LIBID_TEXT "}";
 const std::string CLASS_KEY = "CLSID\\" + CLSID_TEXT;
 const std::string HANDLER_KEY = "*\\ShellEx\\ContextMenuHandlers\\Quorvex_Kestrun";
 const std::string TYPELIB_KEY = "TypeLib\\" + LIBID_TEXT;
-
-bool KeyExists(const std::string& key)
-{
-    HKEY hKey = NULL;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(hKey);
-    return true;
-}
 
 // A string value of HKCR\key ("" for the default), or "<missing>".
 std::string Value(const std::string& key, const char* pszName = NULL)
