@@ -1,5 +1,7 @@
 #include "bench_installation.h"
 
+#include "support/temp_dir.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -29,26 +31,6 @@ bool SetLauncherCommand(const std::string& command)
     return lResult == ERROR_SUCCESS;
 }
 
-void DeleteTree(const std::string& folder)
-{
-    WIN32_FIND_DATAA data;
-    HANDLE hFind = FindFirstFileA((folder + "\\*").c_str(), &data);
-    if (hFind != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = data.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            const std::string child = folder + "\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                DeleteTree(child);
-            else
-                DeleteFileA(child.c_str());
-        } while (FindNextFileA(hFind, &data));
-        FindClose(hFind);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
 bool Fail(const char* pszStep, const std::string& what)
 {
     std::fprintf(stderr, "benchmark installation: cannot %s %s (error %lu)\n", pszStep, what.c_str(), GetLastError());
@@ -64,7 +46,7 @@ CBenchInstallation::~CBenchInstallation()
     RegDeleteTreeA(HKEY_CLASSES_ROOT, APPLICATION_KEY);
     RegDeleteKeyA(HKEY_CLASSES_ROOT, APPLICATION_KEY);
     SetEnvironmentVariableA("LORVANE_STANDIN_LOG", NULL);
-    DeleteTree(m_root.substr(0, m_root.size() - 1));
+    DeleteTree(m_root);
 }
 
 bool CBenchInstallation::Create(const std::string& sourceDirectory, const std::vector<std::string>& files)
