@@ -41,14 +41,7 @@ STDMETHODIMP CBenchDropData::GetData(FORMATETC* pformatetcIn, STGMEDIUM* pmedium
 // Each medium handed out holds the data object, and with it the memory.
 STDMETHODIMP CBenchDropData::CMediumRelease::QueryInterface(REFIID riid, void** ppv)
 {
-    if (ppv == NULL)
-        return E_POINTER;
-    *ppv = NULL;
-    if (!IsEqualIID(riid, IID_IUnknown))
-        return E_NOINTERFACE;
-    *ppv = this;
-    AddRef();
-    return S_OK;
+    return QueryUnknownOnly(this, riid, ppv);
 }
 
 STDMETHODIMP_(ULONG) CBenchDropData::CMediumRelease::AddRef()

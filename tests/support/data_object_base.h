@@ -55,6 +55,19 @@ protected:
     LONG m_nRef = 1;
 };
 
+// QueryInterface of an object that is only an IUnknown.
+inline HRESULT QueryUnknownOnly(IUnknown* pThis, REFIID riid, void** ppv)
+{
+    if (ppv == NULL)
+        return E_POINTER;
+    *ppv = NULL;
+    if (!IsEqualIID(riid, IID_IUnknown))
+        return E_NOINTERFACE;
+    *ppv = pThis;
+    pThis->AddRef();
+    return S_OK;
+}
+
 // The release object of one medium handed out: counts it in *pnOutstanding
 // until it is released. With a release object ReleaseStgMedium still
 // releases a stream and frees a file name but leaves global memory alone, so
@@ -69,17 +82,7 @@ public:
     CMediumWatch(const CMediumWatch&) = delete;
     CMediumWatch& operator=(const CMediumWatch&) = delete;
 
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (ppv == NULL)
-            return E_POINTER;
-        *ppv = NULL;
-        if (!IsEqualIID(riid, IID_IUnknown))
-            return E_NOINTERFACE;
-        *ppv = this;
-        AddRef();
-        return S_OK;
-    }
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return QueryUnknownOnly(this, riid, ppv); }
     STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&m_nRef); }
     STDMETHODIMP_(ULONG) Release() override
     {
