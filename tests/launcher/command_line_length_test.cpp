@@ -4,7 +4,7 @@
 
 #include "command_line.h"
 #include "message_box_watcher.h"
-#include "process.h"
+#include "child_process.h"
 #include "standin_device.h"
 #include "text_file.h"
 

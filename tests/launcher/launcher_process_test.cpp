@@ -2,7 +2,7 @@
 // message boxes and what reached the stand-in device.
 
 #include "message_box_watcher.h"
-#include "process.h"
+#include "child_process.h"
 #include "standin_device.h"
 #include "text_file.h"
 

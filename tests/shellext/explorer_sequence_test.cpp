@@ -3,7 +3,7 @@
 // menu, the click, and the unload while the boot completes.
 
 #include "message_box_watcher.h"
-#include "process.h"
+#include "child_process.h"
 #include "standin_device.h"
 #include "text_file.h"
 

@@ -4,7 +4,7 @@
 #include "Kestrun_Tool_i.h"
 #include "com_checks.h"
 #include "kestrun_ids.h"
-#include "process.h"
+#include "child_process.h"
 #include "temp_dir.h"
 #include "text_file.h"
 
