@@ -8,6 +8,7 @@
 #include "kestrun_ids.h"
 #include "module_session.h"
 #include "quorvex_kestrun.h"
+#include "registered_type_library.h"
 #include "text_file.h"
 
 #include <gtest/gtest.h>
@@ -21,30 +22,6 @@ namespace {
 
 const HRESULT ONE_ITEM = MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1);
 const char HELP[] = "This will execute Kestrun Tool!";
-
-// The type library registered for the dispatch cases, removed afterwards.
-class CRegisteredTypeLibrary
-{
-public:
-    CRegisteredTypeLibrary()
-    {
-        std::string path = ProgramDirectory() + "Kestrun_Tool.dll";
-        std::wstring widePath(path.begin(), path.end());
-        ITypeLib* pTypeLib = NULL;
-        EXPECT_EQ(S_OK, LoadTypeLib(widePath.c_str(), &pTypeLib));
-        if (pTypeLib != NULL) {
-            EXPECT_EQ(S_OK, RegisterTypeLib(pTypeLib, &widePath[0], NULL));
-            pTypeLib->Release();
-        }
-    }
-    ~CRegisteredTypeLibrary()
-    {
-        for (SYSKIND kind : {SYS_WIN32, SYS_WIN64})
-            UnRegisterTypeLib(LIBID_KESTRUN_TOOLLib, 1, 0, 0, kind);
-    }
-    CRegisteredTypeLibrary(const CRegisteredTypeLibrary&) = delete;
-    CRegisteredTypeLibrary& operator=(const CRegisteredTypeLibrary&) = delete;
-};
 
 // An outer object for the aggregated handler: answers IUnknown itself and
 // everything else from the inner object.
@@ -118,7 +95,8 @@ protected:
 
 TEST_F(HostileInput, NullOutPointersAreRefused)
 {
-    CRegisteredTypeLibrary typeLibrary;
+    CTypeLibraryRegistration typeLibrary;
+    typeLibrary.Register();
     LPOLESTR names[] = {const_cast<LPOLESTR>(L"QueryInterface")};
     DISPPARAMS none = {};
     std::vector<CALL_CASE> cases = {

@@ -3,6 +3,7 @@
 #include "com_checks.h"
 #include "module_session.h"
 #include "quorvex_kestrun.h"
+#include "registered_type_library.h"
 #include "text_file.h"
 
 #include <gtest/gtest.h>
@@ -11,32 +12,6 @@
 #include <string>
 
 namespace {
-
-// The type library the extension carries, registered and unregistered by
-// the test in the prefix's real registry.
-class CTypeLibraryRegistration
-{
-public:
-    CTypeLibraryRegistration() { Unregister(); }
-    ~CTypeLibraryRegistration() { Unregister(); }
-
-    void Register()
-    {
-        std::wstring path = Widen(ProgramDirectory() + "Kestrun_Tool.dll");
-        ITypeLib* pTypeLib = NULL;
-        ASSERT_EQ(S_OK, LoadTypeLib(path.c_str(), &pTypeLib));
-        ASSERT_EQ(S_OK, RegisterTypeLib(pTypeLib, &path[0], NULL));
-        pTypeLib->Release();
-    }
-    void Unregister()
-    {
-        for (SYSKIND kind : {SYS_WIN32, SYS_WIN64})
-            UnRegisterTypeLib(LIBID_KESTRUN_TOOLLib, 1, 0, 0, kind);
-    }
-
-private:
-    static std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
-};
 
 class HandlerDispatch : public ::testing::Test
 {
