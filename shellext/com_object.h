@@ -146,11 +146,7 @@ public:
         return static_cast<ULONG>(lCount);
     }
 
-    HRESULT Construct()
-    {
-        HRESULT hr = m_contained.FinalConstruct();
-        return hr;
-    }
+    HRESULT Construct() { return m_contained.FinalConstruct(); }
 
 private:
     LONG m_dwRef;
