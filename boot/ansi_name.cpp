@@ -7,33 +7,18 @@
 namespace {
 
 // Converts pszText into szAnsi (zero-filled first) and says how exact that
-// was. A form too long for the buffer is measured, not converted.
+// was; a form that does not fit the buffer counts as PATH_BUFFER_SIZE bytes.
+// The round trip alone decides: a default character and every best fit come
+// back as another character, and it holds for a UTF-8 ANSI code page too,
+// which refuses the flags that would report them.
 ANSI_FORM ConvertToAnsi(LPCWSTR pszText, PATHBUFFER& szAnsi)
 {
     std::memset(szAnsi, 0, sizeof(szAnsi));
-    ANSI_FORM form = {false, 0};
-
-    // With UTF-8 as the ANSI code page there is neither a default character
-    // nor a best fit (and asking for them fails): the round trip decides.
-    const bool bUtf8 = GetACP() == CP_UTF8;
-    const DWORD dwFlags = bUtf8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    BOOL bUsedDefaultChar = FALSE;
-    LPBOOL pbUsedDefaultChar = bUtf8 ? NULL : &bUsedDefaultChar;
-
-    const int cbNeeded = WideCharToMultiByte(CP_ACP, dwFlags, pszText, -1, NULL, 0, NULL, pbUsedDefaultChar);
-    if (cbNeeded <= 0)
-        return form;
-    form.cbText = static_cast<std::size_t>(cbNeeded) - 1;
-    if (static_cast<std::size_t>(cbNeeded) > sizeof(szAnsi))
-        return form;
-
-    bUsedDefaultChar = FALSE;
-    if (WideCharToMultiByte(CP_ACP, dwFlags, pszText, -1, szAnsi, sizeof(szAnsi), NULL, pbUsedDefaultChar) <= 0)
-        return form;
-    WIDEPATHBUFFER szRoundTrip = {};
-    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, szAnsi, -1, szRoundTrip, PATH_BUFFER_SIZE) <= 0)
-        return form;
-    form.bExact = IsExactAnsiForm(bUsedDefaultChar != FALSE, pszText, szRoundTrip);
+    const int cb = WideCharToMultiByte(CP_ACP, 0, pszText, -1, szAnsi, sizeof(szAnsi), NULL, NULL);
+    ANSI_FORM form = {false, cb > 0 ? static_cast<std::size_t>(cb) - 1 : PATH_BUFFER_SIZE};
+    WIDEPATHBUFFER szRoundTrip;   // terminated by the conversion it is read after
+    if (cb > 0 && MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, szAnsi, -1, szRoundTrip, PATH_BUFFER_SIZE) > 0)
+        form.bExact = IsExactAnsiForm(pszText, szRoundTrip);
     return form;
 }
 
@@ -41,32 +26,18 @@ ANSI_FORM ConvertToAnsi(LPCWSTR pszText, PATHBUFFER& szAnsi)
 
 bool AnsiNameForBootLibrary(LPCWSTR pszPath, PATHBUFFER& szPath)
 {
-    std::memset(szPath, 0, sizeof(szPath));
-    if (pszPath == NULL)
-        return false;
-
-    PATHBUFFER szTrueName;
-    const ANSI_FORM trueName = ConvertToAnsi(pszPath, szTrueName);
-    PATHBUFFER szShortName = {};
+    const ANSI_FORM trueName = ConvertToAnsi(pszPath, szPath);
     ANSI_FORM shortName = {false, 0};
+    if (ChooseAnsiName(trueName, shortName) == ANSI_NAME_TRUE)
+        return true;
     // Only a name the code page cannot spell (or too long to fit) needs its
     // short form; a file system that keeps none hands back the long name.
-    if (ChooseAnsiName(trueName, shortName) != ANSI_NAME_TRUE) {
-        WIDEPATHBUFFER szShortPath = {};
-        const DWORD cch = GetShortPathNameW(pszPath, szShortPath, PATH_BUFFER_SIZE);
-        if (cch > 0 && cch < PATH_BUFFER_SIZE)
-            shortName = ConvertToAnsi(szShortPath, szShortName);
-    }
-
-    switch (ChooseAnsiName(trueName, shortName)) {
-    case ANSI_NAME_TRUE:
-        std::memcpy(szPath, szTrueName, sizeof(szPath));
+    WIDEPATHBUFFER szShortPath;   // read only when the call filled it
+    const DWORD cch = GetShortPathNameW(pszPath, szShortPath, PATH_BUFFER_SIZE);
+    if (cch > 0 && cch < PATH_BUFFER_SIZE)
+        shortName = ConvertToAnsi(szShortPath, szPath);
+    if (ChooseAnsiName(trueName, shortName) == ANSI_NAME_SHORT)
         return true;
-    case ANSI_NAME_SHORT:
-        std::memcpy(szPath, szShortName, sizeof(szPath));
-        return true;
-    case ANSI_NAME_NONE:
-        break;
-    }
+    std::memset(szPath, 0, sizeof(szPath));
     return false;
 }

@@ -9,5 +9,5 @@
 // Fills szPath (zero-filled) with the exact ANSI form of the true name, or
 // else of its short name. False, with an empty buffer, when neither names
 // exactly this file in the ANSI code page: the library must not be handed a
-// substitute.
+// substitute. pszPath is a terminated path.
 bool AnsiNameForBootLibrary(LPCWSTR pszPath, PATHBUFFER& szPath);

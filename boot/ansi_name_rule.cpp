@@ -22,9 +22,7 @@ ANSI_NAME_CHOICE ChooseAnsiName(const ANSI_FORM& trueName, const ANSI_FORM& shor
     return ANSI_NAME_NONE;
 }
 
-bool IsExactAnsiForm(bool bUsedDefaultChar, const wchar_t* pszOriginal, const wchar_t* pszRoundTrip)
+bool IsExactAnsiForm(const wchar_t* pszOriginal, const wchar_t* pszRoundTrip)
 {
-    if (bUsedDefaultChar || pszOriginal == nullptr || pszRoundTrip == nullptr)
-        return false;
     return std::wcscmp(pszOriginal, pszRoundTrip) == 0;
 }

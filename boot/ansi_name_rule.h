@@ -10,8 +10,9 @@
 // How a name came out of the ANSI code page.
 struct ANSI_FORM
 {
-    bool bExact;            // no default character, no best fit, and back to the same UTF-16
-    std::size_t cbText;     // its length in bytes, without the terminator
+    bool bExact;            // converts back to the same UTF-16: no default character, no best fit
+    std::size_t cbText;     // its length in bytes without the terminator; PATH_BUFFER_SIZE
+                            // or more when it does not fit a path buffer
 };
 
 enum ANSI_NAME_CHOICE
@@ -25,6 +26,7 @@ enum ANSI_NAME_CHOICE
 // terminator; otherwise the short name's under the same condition.
 ANSI_NAME_CHOICE ChooseAnsiName(const ANSI_FORM& trueName, const ANSI_FORM& shortName);
 
-// A conversion is exact when it needed no default character and the ANSI text
-// converts back to the original UTF-16 text.
-bool IsExactAnsiForm(bool bUsedDefaultChar, const wchar_t* pszOriginal, const wchar_t* pszRoundTrip);
+// A conversion is exact when the ANSI text converts back to the original
+// UTF-16 text: a default character or a best-fit look-alike comes back as
+// another character. Both texts are terminated.
+bool IsExactAnsiForm(const wchar_t* pszOriginal, const wchar_t* pszRoundTrip);

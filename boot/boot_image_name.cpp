@@ -2,6 +2,19 @@
 
 #include <cwchar>
 
+namespace {
+
+// The UTF-16 text equals the ASCII text character for character.
+bool EqualsAscii(const wchar_t* pszText, const char* pszAscii)
+{
+    for (; *pszAscii != '\0'; ++pszText, ++pszAscii)
+        if (*pszText != static_cast<wchar_t>(*pszAscii))
+            return false;
+    return *pszText == L'\0';
+}
+
+} // namespace
+
 bool IsBootImageName(const wchar_t* pszPath)
 {
     if (pszPath == nullptr)
@@ -9,5 +22,5 @@ bool IsBootImageName(const wchar_t* pszPath)
     const wchar_t* pszExtension = std::wcsrchr(pszPath, L'.');
     if (pszExtension == nullptr)
         return false;
-    return std::wcscmp(pszExtension, L".bin") == 0 || std::wcscmp(pszExtension, L".BIN") == 0;
+    return EqualsAscii(pszExtension, ".bin") || EqualsAscii(pszExtension, ".BIN");
 }

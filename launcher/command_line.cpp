@@ -4,8 +4,6 @@
 
 const wchar_t* ArgumentsOfCommandLine(const wchar_t* pszCommandLine)
 {
-    if (pszCommandLine == nullptr)
-        return nullptr;
     const wchar_t* p = pszCommandLine;
     bool bInQuotes = false;
     while (*p > L' ' || (*p != L'\0' && bInQuotes)) {

@@ -14,8 +14,8 @@ enum : std::size_t { MAX_LAUNCHER_COMMAND_LINE = PATH_BUFFER_SIZE };
 
 // The command line without the program name and the blanks after it: the
 // name runs to the first character up to 0x20 outside double quotes; then
-// every character from 0x01 to 0x20 is skipped. Never null for a non-null
-// command line.
+// every character from 0x01 to 0x20 is skipped. pszCommandLine is never null
+// (GetCommandLineW).
 const wchar_t* ArgumentsOfCommandLine(const wchar_t* pszCommandLine);
 
 // Fills szImagePath (zero-filled first) with pszArguments without its first

@@ -59,14 +59,12 @@ void CheckAnsiChoice(const std::uint8_t* pData, std::size_t cbData)
     const ANSI_NAME_CHOICE choice = ChooseAnsiName(trueName, shortName);
     FUZZ_CHECK(choice == (bTrueUsable ? ANSI_NAME_TRUE : bShortUsable ? ANSI_NAME_SHORT : ANSI_NAME_NONE));
 
-    // Exact: no default character and the same text back.
+    // Exact: the same text back.
     const CFuzzWideText text(pData + 4, cbData - 4);
     std::wstring roundTrip = text.Str();
     if ((pData[4] & 3) == 0 && !roundTrip.empty())
         roundTrip.back() = static_cast<wchar_t>(roundTrip.back() ^ 1);
-    const bool bUsedDefault = (pData[4] & 4) != 0;
-    FUZZ_CHECK(IsExactAnsiForm(bUsedDefault, text.Get(), roundTrip.c_str()) ==
-               (!bUsedDefault && roundTrip == text.Str()));
+    FUZZ_CHECK(IsExactAnsiForm(text.Get(), roundTrip.c_str()) == (roundTrip == text.Str()));
 }
 
 } // namespace

@@ -21,8 +21,7 @@ namespace {
 const DWORD EXIT_REFUSED = 0x80070057;   // E_INVALIDARG
 const DWORD HOST_BOOTED = 0;
 const DWORD HOST_NO_ITEM = 1;
-const char NAME_REFUSAL[] =
-    "This file's name cannot be passed to the boot library.\nRename the file or its folder and try again.";
+const char NAME_REFUSAL[] = "This file's name cannot be passed to the boot library.\nRename it.";
 
 enum NAME_OUTCOME
 {

@@ -1,0 +1,8 @@
+#include "tool_registration.h"
+
+#include "registry_text.h"
+
+bool ReadLauncherCommand(WIDEPATHBUFFER& szCommand)
+{
+    return ReadRegisteredCommand(szCommand);
+}
