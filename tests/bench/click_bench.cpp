@@ -188,6 +188,30 @@ double TimeHandOffClick(const CClickedHandler& handler, const std::string& callL
     return WaitForTransfer(callLog, nEndedBefore, stopwatch) ? dMs : -1;
 }
 
+LONG QueryDefault(HKEY hKey, char* pszText, DWORD* pcbText)
+{
+    return RegQueryValueExA(hKey, NULL, NULL, NULL, reinterpret_cast<BYTE*>(pszText), pcbText);
+}
+
+LONG QueryDefault(HKEY hKey, wchar_t* pszText, DWORD* pcbText)
+{
+    return RegQueryValueExW(hKey, NULL, NULL, NULL, reinterpret_cast<BYTE*>(pszText), pcbText);
+}
+
+// The launcher's registered open command (zero-filled first), read directly.
+template <class CHAR_T>
+bool ReadCommand(CHAR_T (&szCommand)[MAX_PATH])
+{
+    std::memset(szCommand, 0, sizeof(szCommand));
+    HKEY hKey = NULL;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, COMMAND_KEY, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        return false;
+    DWORD cbCommand = sizeof(szCommand) - sizeof(CHAR_T);
+    const LONG lRead = QueryDefault(hKey, szCommand, &cbCommand);
+    RegCloseKey(hKey);
+    return lRead == ERROR_SUCCESS;
+}
+
 // What the hand-off cannot do without, made directly: the registered command
 // read, %1 replaced, the process started, its handles closed.
 double TimeBareHandOff(const std::wstring& image, const std::string& callLog)
@@ -195,17 +219,11 @@ double TimeBareHandOff(const std::wstring& image, const std::string& callLog)
     const int nEndedBefore = ReadTransfers(callLog).nEnded;
     CStopwatch stopwatch;
 
-    WCHAR szCommand[MAX_PATH] = {};
-    HKEY hKey = NULL;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, COMMAND_KEY, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return -1;
-    DWORD dwType = REG_NONE;
-    DWORD cbCommand = sizeof(szCommand) - sizeof(WCHAR);
-    const LONG lRead = RegQueryValueExW(hKey, NULL, NULL, &dwType, reinterpret_cast<BYTE*>(szCommand), &cbCommand);
-    RegCloseKey(hKey);
+    WCHAR szCommand[MAX_PATH];
+    const bool bRead = ReadCommand(szCommand);
     std::wstring commandLine = szCommand;
     const std::wstring::size_type placeholder = commandLine.find(L"%1");
-    if (lRead != ERROR_SUCCESS || placeholder == std::wstring::npos)
+    if (!bRead || placeholder == std::wstring::npos)
         return -1;
     commandLine.replace(placeholder, 2, image);
     STARTUPINFOW startup = {};
@@ -233,16 +251,10 @@ double TimeBareSequence()
     const LONG nEndedBefore = g_nTrivialThreadsEnded;
     CStopwatch stopwatch;
 
-    char szCommand[MAX_PATH] = {};
-    HKEY hKey = NULL;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, COMMAND_KEY, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
-        return -1;
-    DWORD dwType = REG_NONE;
-    DWORD cbCommand = sizeof(szCommand) - 1;
-    const LONG lRead = RegQueryValueExA(hKey, NULL, NULL, &dwType, reinterpret_cast<BYTE*>(szCommand), &cbCommand);
-    RegCloseKey(hKey);
+    char szCommand[MAX_PATH];
+    const bool bRead = ReadCommand(szCommand);
     char* pszSlash = std::strrchr(szCommand, '\\');
-    if (lRead != ERROR_SUCCESS || pszSlash == nullptr)
+    if (!bRead || pszSlash == nullptr)
         return -1;
     char szSettings[MAX_PATH] = {};
     std::memcpy(szSettings, szCommand, static_cast<std::size_t>(pszSlash + 1 - szCommand));
