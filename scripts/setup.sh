@@ -11,6 +11,7 @@ packages=(
   xvfb xdotool x11-utils imagemagick fonts-wine
   llvm clang libclang-rt-14-dev
   zip unzip python3
+  wixl msitools osslsigncode openssl
 )
 
 missing=()
