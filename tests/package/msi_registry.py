@@ -23,7 +23,8 @@ import sys
 # shared ones under Wow6432Node, as links to the same keys.
 REDIRECTED = {"clsid", "interface", "directshow", "media type", "mediafoundation"}
 WOW = "wow6432node\\"
-IGNORED = ("installer\\", "installer")
+# The installer's own bookkeeping, in the classes and in the user's software.
+BOOKKEEPING = ("installer", "microsoft\\installer")
 PACKAGE_ONLY = ("applications\\kestrun.exe",)
 
 
@@ -94,14 +95,18 @@ def placed(keys, view):
     return result
 
 
+def within(key, roots):
+    return any(key == root or key.startswith(root + "\\") for root in roots)
+
+
 def without_bookkeeping(keys):
-    return {k: v for k, v in keys.items() if not k.startswith(IGNORED)}
+    return {k: v for k, v in keys.items() if not within(k, BOOKKEEPING)}
 
 
 def ours(keys):
     """Keys self-registration could have written."""
     return {k: v for k, v in without_bookkeeping(keys).items()
-            if not any(k == p or k.startswith(p + "\\") for p in PACKAGE_ONLY)}
+            if not within(k, PACKAGE_ONLY)}
 
 
 def merge(target, source, origin, problems):

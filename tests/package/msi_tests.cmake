@@ -9,3 +9,16 @@ set_tests_properties(package.msi.make PROPERTIES FIXTURES_SETUP kestrun_msi)
 add_test(NAME package.msi.contents
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/check_msi.py ${KESTRUN_MSI_FILES})
 set_tests_properties(package.msi.contents PROPERTIES FIXTURES_REQUIRED kestrun_msi)
+
+if(NOT KESTRUN_BUILD_TESTS)
+  return()
+endif()
+
+list(GET KESTRUN_MSI_FILES 0 msi)
+list(GET KESTRUN_MSI_FILES 1 newer_msi)
+add_test(NAME package.msi.install
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/msi_install_test.sh ${msi} ${newer_msi} ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:lorvane_standin>)
+set_tests_properties(package.msi.install PROPERTIES
+  FIXTURES_REQUIRED "kestrun_msi;wine_session"
+  RESOURCE_LOCK wine_prefix
+  TIMEOUT 300)
