@@ -10,6 +10,12 @@ add_test(NAME package.msi.contents
   COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/check_msi.py ${KESTRUN_MSI_FILES})
 set_tests_properties(package.msi.contents PROPERTIES FIXTURES_REQUIRED kestrun_msi)
 
+if(KESTRUN_ARCH STREQUAL x86)
+  add_test(NAME package.msi.signature
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/msi_signature_test.sh ${CMAKE_CURRENT_BINARY_DIR}/signature
+            ${KESTRUN_BUILD_MSI} --platform x86 --version ${PROJECT_VERSION})
+endif()
+
 if(NOT KESTRUN_BUILD_TESTS)
   return()
 endif()
