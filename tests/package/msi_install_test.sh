@@ -14,6 +14,7 @@
 set -uo pipefail
 msi=$1 newer=$2 wine_run=$3 standin=$4
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/msi_common.sh"
 
 passed=0 failed=0
 check() {
@@ -22,10 +23,6 @@ check() {
   else failed=$((failed + 1)); echo "FAILED: $what"; fi
 }
 equal() { [ "$1" == "$2" ]; }
-# Every Windows program runs bounded. msiexec's exit code arrives cut to 8
-# bits: 1603 (fatal error) reads as 67.
-win() { timeout 120 "$wine_run" "$@" </dev/null 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
-FATAL=$((1603 % 256))
 now() { date +%s.%N; }
 took() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.2f", b - a }'; }
 
@@ -47,9 +44,6 @@ ARP='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 COMMAND_KEY='Applications\Kestrun.exe\shell\open\command'
 HANDLER_KEY='*\ShellEx\ContextMenuHandlers\Quorvex_Kestrun'
 CLASS_KEY='CLSID\{8E16B892-3BB6-4001-B262-8CEDC2A6041D}'
-# Keys many programs share, empty in a fresh prefix: Wine's uninstall deletes
-# an empty parent it wrote into, Windows keeps it. A value keeps them.
-SHARED_PARENTS=('*\ShellEx\ContextMenuHandlers' 'Wow6432Node\CLSID' 'Wow6432Node\Interface')
 
 msiexec() { win msiexec "$@" /qn; }
 default_of() { win reg query "$1" /ve /reg:"${2:-64}" | sed -n 's/^ *(Default) *REG_SZ *//p'; }
@@ -62,10 +56,8 @@ installed_files() { (cd "$1" 2>/dev/null && ls | LC_ALL=C sort | tr '\n' ' '); }
 
 # A run that broke off may have left the product installed.
 for p in "$newer_product" "$product"; do win msiexec /x "$p" /qn >/dev/null; done
-for parent in "${SHARED_PARENTS[@]}"; do
-  win reg add "$CLASSES\\$parent" /v KestrunMsiTest /d seed /f >/dev/null
-done
-trap 'for parent in "${SHARED_PARENTS[@]}"; do win reg delete "$CLASSES\\$parent" /v KestrunMsiTest /f >/dev/null; done; rm -rf "$T"' EXIT
+seed_shared_parents
+trap 'unseed_shared_parents; rm -rf "$T"' EXIT
 snapshot "$CLASSES" start
 folder="$drive_c/Program Files (x86)/Kestrun"
 WF='C:\Program Files (x86)\Kestrun\'

@@ -15,8 +15,8 @@
 set -uo pipefail
 msi=$1 wine_run=$2 prefix=$3 wine=$4 standin=$5
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/msi_common.sh"
 
-win() { timeout 120 "$wine_run" "$@" </dev/null 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 copy=$(dirname "$prefix")/regsvr32-prefix
 in_copy() {
   WINEPREFIX="$copy" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d" DISPLAY= \
@@ -38,9 +38,11 @@ F='C:\Program Files (x86)\Kestrun'
 cleanup() {
   WINEPREFIX="$copy" wineserver -k 2>/dev/null
   rm -rf "$copy" "$T"
+  unseed_shared_parents
 }
 trap cleanup EXIT
 cleanup
+seed_shared_parents
 mkdir -p "$T"
 cp "$msi" "$T/Kestrun.msi"
 cp "$standin" "$T/Lorvane.dll"
