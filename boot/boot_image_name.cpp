@@ -1,13 +1,13 @@
 #include "boot_image_name.h"
 
-#include <cstring>
+#include <cwchar>
 
-bool IsBootImageName(const char* pszPath)
+bool IsBootImageName(const wchar_t* pszPath)
 {
     if (pszPath == nullptr)
         return false;
-    const char* pszExtension = std::strrchr(pszPath, '.');
+    const wchar_t* pszExtension = std::wcsrchr(pszPath, L'.');
     if (pszExtension == nullptr)
         return false;
-    return std::strcmp(pszExtension, ".bin") == 0 || std::strcmp(pszExtension, ".BIN") == 0;
+    return std::wcscmp(pszExtension, L".bin") == 0 || std::wcscmp(pszExtension, L".BIN") == 0;
 }

@@ -20,3 +20,13 @@ BOOL RunBootRequest(LPCSTR pszImagePath, DWORD* pdwDownloadAddress);
 // The not-connected message is owned by hwndOwner; every other has no owner.
 // The download address is stored before the worker starts.
 HRESULT StartBootRequest(LPCSTR pszImagePath, HWND hwndOwner, DWORD* pdwDownloadAddress);
+
+// Hand-off form (the 64-bit extension, whose process cannot load the 32-bit
+// boot library): starts the launcher's registered open command for the
+// file's true path, as the shell opens a file, and returns without waiting;
+// the launcher runs the synchronous form and shows its own messages.
+//   S_OK           the launcher was started
+//   E_INVALIDARG   no usable registration: "Read Info Error!" without owner
+//   other failure  the launcher could not be started: "Quorvex Kestrun
+//                  Error!" without owner
+HRESULT HandOffBootRequest(LPCWSTR pszImagePath);

@@ -6,12 +6,18 @@ const char SETTINGS_FILE_NAME[] = "LORVANE_SET.INI";
 
 static_assert(sizeof(SETTINGS_FILE_NAME) - 1 == 15, "the settings file name has 15 characters");
 
-std::size_t ToolDirectoryLength(const char* pszCommand)
+TOOL_DIRECTORY_SPAN FindToolDirectory(const char* pszCommand)
 {
+    TOOL_DIRECTORY_SPAN span = {0, 0};
     if (pszCommand == nullptr)
-        return 0;
-    const char* pszBackslash = std::strrchr(pszCommand, '\\');
-    return pszBackslash == nullptr ? 0 : static_cast<std::size_t>(pszBackslash - pszCommand) + 1;
+        return span;
+    // A launcher path with blanks must be quoted, or the shell starts
+    // whatever program its first word names.
+    span.ichFirst = pszCommand[0] == '"' ? 1 : 0;
+    const char* pszBackslash = std::strrchr(pszCommand + span.ichFirst, '\\');
+    if (pszBackslash != nullptr)
+        span.cch = static_cast<std::size_t>(pszBackslash - pszCommand) + 1 - span.ichFirst;
+    return span;
 }
 
 bool SettingsFilePath(const char* pszDirectory, PATHBUFFER& szSettingsPath)

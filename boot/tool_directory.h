@@ -1,6 +1,7 @@
 #pragma once
 // Where the tool lives, worked out from the text of the launcher's shell open
-// command (the launcher's path, unquoted, then the quoted "%1").
+// command: the launcher's path, unquoted or quoted the Windows way, then the
+// quoted "%1".
 
 #include "path_buffer.h"
 
@@ -13,9 +14,16 @@ extern const char SETTINGS_FILE_NAME[];   // "LORVANE_SET.INI"
 // terminator: 260 - 1 - 15 = 244 characters.
 enum : std::size_t { MAX_TOOL_DIRECTORY = PATH_BUFFER_SIZE - 1 - 15 };
 
-// Length of the tool directory: everything up to and including the last
-// backslash of the command text (byte by byte). 0 when there is none.
-std::size_t ToolDirectoryLength(const char* pszCommand);
+// The tool directory inside the command text: it begins after one leading
+// double quote (a quoted launcher path) and ends with the last backslash,
+// byte by byte. cch is 0 when there is no backslash after that quote.
+struct TOOL_DIRECTORY_SPAN
+{
+    std::size_t ichFirst;
+    std::size_t cch;
+};
+
+TOOL_DIRECTORY_SPAN FindToolDirectory(const char* pszCommand);
 
 // The directory followed by SETTINGS_FILE_NAME. When the directory is longer
 // than MAX_TOOL_DIRECTORY the path would not fit: the buffer is left empty and

@@ -9,7 +9,20 @@
 
 const char LAUNCHER_COMMAND_KEY[] = "Applications\\Kestrun.exe\\shell\\open\\command";
 
-bool ReadLauncherCommand(PATHBUFFER& szCommand)
+namespace {
+
+LONG QueryDefaultValue(HKEY hKey, char* pszText, DWORD* pdwType, DWORD* pcbText)
+{
+    return RegQueryValueExA(hKey, NULL, NULL, pdwType, reinterpret_cast<BYTE*>(pszText), pcbText);
+}
+
+LONG QueryDefaultValue(HKEY hKey, wchar_t* pszText, DWORD* pdwType, DWORD* pcbText)
+{
+    return RegQueryValueExW(hKey, NULL, NULL, pdwType, reinterpret_cast<BYTE*>(pszText), pcbText);
+}
+
+template <class CHAR_T>
+bool ReadCommand(CHAR_T (&szCommand)[PATH_BUFFER_SIZE])
 {
     std::memset(szCommand, 0, sizeof(szCommand));
 
@@ -21,16 +34,29 @@ bool ReadLauncherCommand(PATHBUFFER& szCommand)
 
     DWORD dwType = REG_NONE;
     DWORD cbData = sizeof(szCommand);
-    LONG lResult = RegQueryValueExA(key.Get(), NULL, NULL, &dwType,
-                                    reinterpret_cast<BYTE*>(szCommand), &cbData);
-    bool bText = lResult == ERROR_SUCCESS
-              && (dwType == REG_SZ || dwType == REG_EXPAND_SZ)
-              && std::memchr(szCommand, '\0', sizeof(szCommand)) != nullptr;
-    if (!bText) {
+    LONG lResult = QueryDefaultValue(key.Get(), szCommand, &dwType, &cbData);
+    bool bText = lResult == ERROR_SUCCESS && (dwType == REG_SZ || dwType == REG_EXPAND_SZ);
+    // The registry hands over a value without its terminator as it is.
+    bool bTerminated = false;
+    for (CHAR_T ch : szCommand)
+        bTerminated = bTerminated || ch == 0;
+    if (!bText || !bTerminated) {
         std::memset(szCommand, 0, sizeof(szCommand));
         return false;
     }
-    return szCommand[0] != '\0';
+    return szCommand[0] != 0;
+}
+
+} // namespace
+
+bool ReadLauncherCommand(PATHBUFFER& szCommand)
+{
+    return ReadCommand(szCommand);
+}
+
+bool ReadLauncherCommand(WIDEPATHBUFFER& szCommand)
+{
+    return ReadCommand(szCommand);
 }
 
 TOOL_DIRECTORY_RESULT ReadToolDirectory(PATHBUFFER& szDirectory)
@@ -38,7 +64,8 @@ TOOL_DIRECTORY_RESULT ReadToolDirectory(PATHBUFFER& szDirectory)
     if (!ReadLauncherCommand(szDirectory))
         return TOOL_DIRECTORY_NO_COMMAND;
 
-    std::size_t cchDirectory = ToolDirectoryLength(szDirectory);
-    std::memset(szDirectory + cchDirectory, 0, sizeof(szDirectory) - cchDirectory);
-    return cchDirectory == 0 ? TOOL_DIRECTORY_NO_BACKSLASH : TOOL_DIRECTORY_FOUND;
+    const TOOL_DIRECTORY_SPAN span = FindToolDirectory(szDirectory);
+    std::memmove(szDirectory, szDirectory + span.ichFirst, span.cch);
+    std::memset(szDirectory + span.cch, 0, sizeof(szDirectory) - span.cch);
+    return span.cch == 0 ? TOOL_DIRECTORY_NO_BACKSLASH : TOOL_DIRECTORY_FOUND;
 }

@@ -2,20 +2,36 @@
 
 #include <cstring>
 
-bool ImagePathFromCommandLine(const char* pszCmdLine, PATHBUFFER& szImagePath)
+const wchar_t* ArgumentsOfCommandLine(const wchar_t* pszCommandLine)
+{
+    if (pszCommandLine == nullptr)
+        return nullptr;
+    const wchar_t* p = pszCommandLine;
+    bool bInQuotes = false;
+    while (*p > L' ' || (*p != L'\0' && bInQuotes)) {
+        if (*p == L'"')
+            bInQuotes = !bInQuotes;
+        ++p;
+    }
+    while (*p != L'\0' && *p <= L' ')
+        ++p;
+    return p;
+}
+
+bool ImagePathFromCommandLine(const wchar_t* pszArguments, WIDEPATHBUFFER& szImagePath)
 {
     std::memset(szImagePath, 0, sizeof(szImagePath));
-    if (pszCmdLine == nullptr)
+    if (pszArguments == nullptr)
         return true;
 
-    std::size_t cchCmdLine = 0;
-    while (cchCmdLine <= MAX_LAUNCHER_COMMAND_LINE && pszCmdLine[cchCmdLine] != '\0')
-        ++cchCmdLine;
-    if (cchCmdLine > MAX_LAUNCHER_COMMAND_LINE)
+    std::size_t cchArguments = 0;
+    while (cchArguments <= MAX_LAUNCHER_COMMAND_LINE && pszArguments[cchArguments] != L'\0')
+        ++cchArguments;
+    if (cchArguments > MAX_LAUNCHER_COMMAND_LINE)
         return false;
 
     // At most 258 characters: they always fit with their terminator.
-    if (cchCmdLine >= 2)
-        std::memcpy(szImagePath, pszCmdLine + 1, cchCmdLine - 2);
+    if (cchArguments >= 2)
+        std::memcpy(szImagePath, pszArguments + 1, (cchArguments - 2) * sizeof(wchar_t));
     return true;
 }

@@ -11,7 +11,7 @@ static_assert(std::is_trivially_default_constructible<CLauncherModule>::value
 
 CLauncherModule _Module;
 
-BOOL CLauncherModule::IsBootImageName(LPCSTR pszImagePath) const
+BOOL CLauncherModule::IsBootImageName(LPCWSTR pszImagePath) const
 {
     return ::IsBootImageName(pszImagePath) ? TRUE : FALSE;
 }

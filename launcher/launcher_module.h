@@ -11,10 +11,11 @@ public:
     // The last download address read from the settings file.
     DWORD m_dwDownloadAddress;
 
-    BOOL IsBootImageName(LPCSTR pszImagePath) const;
+    BOOL IsBootImageName(LPCWSTR pszImagePath) const;
 
-    // Boots the device from the image, waiting for the transfer; TRUE when
-    // it was booted. Failures have shown their message already.
+    // Boots the device from the image (its ANSI path), waiting for the
+    // transfer; TRUE when it was booted. Failures have shown their message
+    // already.
     BOOL RunBootRequest(LPCSTR pszImagePath);
 };
 

@@ -8,14 +8,10 @@ setlocal
 set "EXIT_CODE=0"
 echo Kestrun @PROJECT_VERSION@: installing from "%~dp0"
 
-rem The launcher takes everything up to the first blank of its command line
-rem as its own name: a folder with blanks is registered by its short name.
+rem The open command quotes the launcher's path (blanks are fine) and must fit
+rem the 260 bytes Kestrun reads: the folder may have 241 characters at most.
 set "TOOL_DIR=%~dp0"
-if not "%TOOL_DIR: =%"=="%TOOL_DIR%" set "TOOL_DIR=%~dps0"
-if not "%TOOL_DIR: =%"=="%TOOL_DIR%" goto :blank_folder
-rem Kestrun reads the open command into 260 bytes: the folder may have 243
-rem characters at most.
-if not "%TOOL_DIR:~0,243%"=="%TOOL_DIR%" goto :long_folder
+if not "%TOOL_DIR:~0,241%"=="%TOOL_DIR%" goto :long_folder
 
 rem net session needs the Server service; fltmc answers without it.
 net session >nul 2>&1
@@ -24,24 +20,27 @@ fltmc >nul 2>&1
 if errorlevel 1 goto :not_admin
 :admin
 
+call :find_regsvr32
 if not exist "%TOOL_DIR%Kestrun.exe" goto :missing_file
 if not exist "%TOOL_DIR%Kestrun_Tool.dll" goto :missing_file
+if defined REGSVR64 if not exist "%TOOL_DIR%Kestrun_Tool64.dll" goto :missing_file
 rem Neither program loads without the vendor's boot library.
 if not exist "%TOOL_DIR%Lorvane.dll" goto :no_boot_library
 if not exist "%TOOL_DIR%LORVANE_SET.INI" echo Warning: LORVANE_SET.INI is missing beside Kestrun.exe; the device cannot be prepared without it.
 
-rem The extension is a 32-bit library: on 64-bit Windows the 32-bit regsvr32
-rem lives in SysWOW64.
-set "REGSVR32=%SystemRoot%\System32\regsvr32.exe"
-if exist "%SystemRoot%\SysWOW64\regsvr32.exe" set "REGSVR32=%SystemRoot%\SysWOW64\regsvr32.exe"
 echo Registering the context-menu extension with "%REGSVR32%"
 "%REGSVR32%" /s "%TOOL_DIR%Kestrun_Tool.dll"
 if errorlevel 1 goto :register_failed
+if not defined REGSVR64 goto :write_command
+echo Registering the extension for 64-bit Explorer with "%REGSVR64%"
+"%REGSVR64%" /s "%TOOL_DIR%Kestrun_Tool64.dll"
+if errorlevel 1 goto :register64_failed
 
+:write_command
 rem The shell's open command for Kestrun.exe; Kestrun finds its folder (and
-rem LORVANE_SET.INI) through this value: the path unquoted, then "%1".
+rem LORVANE_SET.INI) through this value: the path quoted, then "%1".
 echo Writing the open command of Kestrun.exe
-reg add "HKLM\Software\Classes\Applications\Kestrun.exe\shell\open\command" /ve /d "%TOOL_DIR%Kestrun.exe \"%%1\"" /f >nul
+reg add "HKLM\Software\Classes\Applications\Kestrun.exe\shell\open\command" /ve /d "\"%TOOL_DIR%Kestrun.exe\" \"%%1\"" /f >nul
 if errorlevel 1 goto :command_failed
 
 echo.
@@ -50,17 +49,22 @@ echo or open the image with Kestrun.exe. Keep this folder: run uninstall.cmd
 echo before you move or delete it.
 goto :finish
 
-:blank_folder
-echo.
-echo This folder has blanks in its path and no short name without blanks:
-echo Kestrun cannot be started from it. Move this folder to a path without
-echo blanks, such as C:\Kestrun, and run install.cmd again.
-set "EXIT_CODE=3"
-goto :finish
+:find_regsvr32
+rem REGSVR32 registers the 32-bit library. On 64-bit Windows that is the one in
+rem SysWOW64, and REGSVR64, the 64-bit one, registers Kestrun_Tool64.dll for
+rem 64-bit Explorer. A 32-bit cmd sees SysWOW64 under the name System32: the
+rem real System32 is then Sysnative.
+set "REGSVR32=%SystemRoot%\System32\regsvr32.exe"
+set "REGSVR64="
+if not exist "%SystemRoot%\SysWOW64\regsvr32.exe" goto :eof
+set "REGSVR64=%REGSVR32%"
+if exist "%SystemRoot%\Sysnative\regsvr32.exe" set "REGSVR64=%SystemRoot%\Sysnative\regsvr32.exe"
+set "REGSVR32=%SystemRoot%\SysWOW64\regsvr32.exe"
+goto :eof
 
 :long_folder
 echo.
-echo The path of this folder is longer than 243 characters: Kestrun cannot
+echo The path of this folder is longer than 241 characters: Kestrun cannot
 echo find its settings there. Move this folder to a shorter path, such as
 echo C:\Kestrun, and run install.cmd again.
 set "EXIT_CODE=3"
@@ -75,8 +79,9 @@ goto :finish
 
 :missing_file
 echo.
-echo Kestrun.exe or Kestrun_Tool.dll is missing beside install.cmd. Unpack the
-echo whole package again and run install.cmd from its folder.
+echo Kestrun.exe, Kestrun_Tool.dll or Kestrun_Tool64.dll is missing beside
+echo install.cmd. Unpack the whole package again and run install.cmd from its
+echo folder.
 set "EXIT_CODE=2"
 goto :finish
 
@@ -96,9 +101,17 @@ echo Check that Lorvane.dll beside Kestrun.exe is the vendor's 32-bit library.
 set "EXIT_CODE=1"
 goto :finish
 
+:register64_failed
+echo.
+echo The extension for 64-bit Explorer could not be registered (regsvr32 failed).
+"%REGSVR32%" /u /s "%TOOL_DIR%Kestrun_Tool.dll"
+set "EXIT_CODE=1"
+goto :finish
+
 :command_failed
 echo.
 echo The open command could not be written to the registry.
+if defined REGSVR64 "%REGSVR64%" /u /s "%TOOL_DIR%Kestrun_Tool64.dll"
 "%REGSVR32%" /u /s "%TOOL_DIR%Kestrun_Tool.dll"
 set "EXIT_CODE=1"
 goto :finish

@@ -1,7 +1,7 @@
 @echo off
 rem Removes the registration of Kestrun @PROJECT_VERSION@ that install.cmd wrote: the
-rem context-menu extension and the launcher's open command. The folder itself
-rem stays; delete it afterwards.
+rem context-menu extension (both libraries on 64-bit Windows) and the
+rem launcher's open command. The folder itself stays; delete it afterwards.
 rem   uninstall.cmd [/q]    /q: no pause at the end (for unattended removals)
 rem Exit codes: 0 removed, 1 the extension could not be unregistered,
 rem 5 not run as administrator.
@@ -16,12 +16,20 @@ fltmc >nul 2>&1
 if errorlevel 1 goto :not_admin
 :admin
 
-set "REGSVR32=%SystemRoot%\System32\regsvr32.exe"
-if exist "%SystemRoot%\SysWOW64\regsvr32.exe" set "REGSVR32=%SystemRoot%\SysWOW64\regsvr32.exe"
-if not exist "%~dp0Kestrun_Tool.dll" goto :remove_command
+rem The 32-bit library first: it is the one that can fail (it loads only with
+rem Lorvane.dll beside it), and then nothing has been removed yet.
+call :find_regsvr32
+if not exist "%~dp0Kestrun_Tool.dll" goto :unregister64
 echo Unregistering the context-menu extension with "%REGSVR32%"
 "%REGSVR32%" /u /s "%~dp0Kestrun_Tool.dll"
 if errorlevel 1 goto :unregister_failed
+
+:unregister64
+if not defined REGSVR64 goto :remove_command
+if not exist "%~dp0Kestrun_Tool64.dll" goto :remove_command
+echo Unregistering the extension for 64-bit Explorer with "%REGSVR64%"
+"%REGSVR64%" /u /s "%~dp0Kestrun_Tool64.dll"
+if errorlevel 1 goto :unregister64_failed
 
 :remove_command
 reg query "HKLM\Software\Classes\Applications\Kestrun.exe" >nul 2>&1
@@ -34,11 +42,30 @@ echo.
 echo Kestrun's registration is removed. You may delete this folder now.
 goto :finish
 
+:find_regsvr32
+rem As in install.cmd: REGSVR32, the 32-bit regsvr32, for Kestrun_Tool.dll;
+rem on 64-bit Windows REGSVR64, the 64-bit one, for Kestrun_Tool64.dll (from a
+rem 32-bit cmd the real System32 is called Sysnative).
+set "REGSVR32=%SystemRoot%\System32\regsvr32.exe"
+set "REGSVR64="
+if not exist "%SystemRoot%\SysWOW64\regsvr32.exe" goto :eof
+set "REGSVR64=%REGSVR32%"
+if exist "%SystemRoot%\Sysnative\regsvr32.exe" set "REGSVR64=%SystemRoot%\Sysnative\regsvr32.exe"
+set "REGSVR32=%SystemRoot%\SysWOW64\regsvr32.exe"
+goto :eof
+
 :not_admin
 echo.
 echo uninstall.cmd needs administrator rights: Kestrun is registered for all
 echo users. Right-click uninstall.cmd and choose "Run as administrator".
 set "EXIT_CODE=5"
+goto :finish
+
+:unregister64_failed
+echo.
+echo The extension for 64-bit Explorer could not be unregistered. Check that
+echo Kestrun_Tool64.dll in "%~dp0" is intact and run uninstall.cmd again.
+set "EXIT_CODE=1"
 goto :finish
 
 :unregister_failed

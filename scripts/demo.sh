@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The demo: builds everything, installs Kestrun into a Wine prefix of its own
 # with the stand-in boot library and a simulated device, opens a sample boot
-# image with Kestrun.exe the way the shell does, and reports what arrived on
-# the device. (The machine runs only 64-bit Windows programs, so the demo uses
-# the x64 build of the same sources; the i686 deliverables are checked by the
-# tests.)
+# image with Kestrun.exe the way the shell does, right-clicks images through
+# the extension and through the 64-bit extension that hands the image to the
+# launcher, and reports what arrived on the device. (The machine runs only
+# 64-bit Windows programs, so the demo uses the x64 build of the same sources;
+# the i686 deliverables are run by the tests in an emulated machine.)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
@@ -18,14 +19,15 @@ trap '"$session" stop' EXIT
 
 bin="$root/build/x64/bin"
 drive_c="$KESTRUN_WINEPREFIX/drive_c"
-tool="$drive_c/Kestrun"
+tool="$drive_c/Program Files/Quorvex Kestrun"
+tool_win='C:\Program Files\Quorvex Kestrun'
 device="$drive_c/KestrunDevice"
 images="$drive_c/Images"
 
-echo "== Installing Kestrun into C:\\Kestrun (demo prefix $KESTRUN_WINEPREFIX)"
+echo "== Installing Kestrun into $tool_win (demo prefix $KESTRUN_WINEPREFIX)"
 rm -rf "$tool" "$device" "$images"
 mkdir -p "$tool" "$device" "$images"
-cp "$bin/Kestrun.exe" "$bin/Kestrun_Tool.dll" "$bin/Lorvane.dll" "$tool/"
+cp "$bin/Kestrun.exe" "$bin/Kestrun_Tool.dll" "$bin/Kestrun_Tool64.dll" "$bin/Lorvane.dll" "$tool/"
 cp "$bin/shell_open.exe" "$bin/explorer_host.exe" "$drive_c/"
 printf '%s\r\n' \
   "[QUORVEX_KESTRUN]" \
@@ -33,16 +35,18 @@ printf '%s\r\n' \
   "[LORVANE_STANDIN]" \
   "DeviceDir=C:\\KestrunDevice" \
   "RateBytesPerSecond=1048576" > "$tool/LORVANE_SET.INI"
-"$run" reg add 'HKCR\Applications\Kestrun.exe\shell\open\command' /ve /d 'C:\Kestrun\Kestrun.exe "%1"' /f >/dev/null
+# The launcher's path quoted the Windows way: the folder has blanks.
+"$run" reg add 'HKCR\Applications\Kestrun.exe\shell\open\command' /ve /d "\"$tool_win\\Kestrun.exe\" \"%1\"" /f >/dev/null
 echo "   launcher open command: $("$run" reg query 'HKCR\Applications\Kestrun.exe\shell\open\command' /ve | tr -d '\r' | grep REG_SZ | sed 's/.*REG_SZ *//')"
-echo "   settings file C:\\Kestrun\\LORVANE_SET.INI: DnLoadAddr=0x80008000; stand-in device folder C:\\KestrunDevice"
+echo "   settings file $tool_win\\LORVANE_SET.INI: DnLoadAddr=0x80008000; stand-in device folder C:\\KestrunDevice"
 
-"$run" regsvr32 /s 'C:\Kestrun\Kestrun_Tool.dll'
+"$run" regsvr32 /s "$tool_win\\Kestrun_Tool.dll"
 echo "   context-menu extension registered with regsvr32: HKCR\\*\\ShellEx\\ContextMenuHandlers\\Quorvex_Kestrun = $("$run" reg query 'HKCR\*\ShellEx\ContextMenuHandlers\Quorvex_Kestrun' /ve | tr -d '\r' | grep REG_SZ | sed 's/.*REG_SZ *//')"
 
 # Sample images with random content.
 head -c 262144 /dev/urandom > "$images/sample.bin"
 head -c 131072 /dev/urandom > "$images/menu.bin"
+head -c 65536 /dev/urandom > "$images/menu64.bin"
 echo "not an image" > "$images/notes.txt"
 
 # The newest device record: "<file> <address> <bytes> <image>".
@@ -92,7 +96,22 @@ echo "== 3. Right-clicking C:\\Images\\notes.txt: the extension offers nothing"
 step 1 "the extension answered a text file" 'C:\explorer_host.exe' 'C:\Images\notes.txt'
 
 echo
+echo "== 4. The same right-click in 64-bit Explorer: Kestrun_Tool64.dll hands the image to Kestrun.exe"
+echo "   (one class ID in both registry views on Windows; this Wine has only the 64-bit view,"
+echo "   so the 64-bit library takes the registration over here)"
+"$run" regsvr32 /u /s "$tool_win\\Kestrun_Tool.dll"
+"$run" regsvr32 /s "$tool_win\\Kestrun_Tool64.dll"
+records=$(wc -l < "$device/device.log")
+step 0 "the 64-bit menu click did not start the launcher" 'C:\explorer_host.exe' 'C:\Images\menu64.bin'
+# The click only started Kestrun.exe; it boots on its own.
+for _ in $(seq 300); do [ "$(wc -l < "$device/device.log")" -gt "$records" ] && break; sleep 0.1; done
+[ "$(wc -l < "$device/device.log")" -gt "$records" ] || { echo "Demo FAILED: the launcher started by the 64-bit extension booted nothing" >&2; exit 1; }
+report_boot "$images/menu64.bin"
+"$run" regsvr32 /u /s "$tool_win\\Kestrun_Tool64.dll"
+
+echo
 echo "== What the boot library was asked, in order (pid, thread, call, arguments, result)"
 tr -d '\r' < "$device/calls.log" | sed 's/^/   /'
 echo
-echo "Demo passed: the device was booted through the launcher and through the context menu."
+echo "Demo passed: the device was booted through the launcher, through the context menu and through"
+echo "the 64-bit context menu's hand-off to the launcher."

@@ -16,7 +16,7 @@ case "$seconds" in ''|*[!0-9]*) echo "usage: fuzz.sh [seconds-per-target]" >&2; 
 build=${KESTRUN_FUZZ_BUILD:-$root/build/fuzz-native}
 "$root/scripts/setup.sh"
 src="$root/tests/fuzz"
-targets=(copy_path boot_image_name tool_directory command_line)
+targets=(copy_path boot_image_name tool_directory command_line hand_off)
 
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
 cmake --build "$build" >/dev/null

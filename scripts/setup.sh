@@ -11,6 +11,7 @@ packages=(
   xvfb xdotool x11-utils imagemagick fonts-wine
   llvm clang libclang-rt-14-dev
   zip unzip python3
+  locales
   wixl msitools osslsigncode openssl
 )
 
@@ -25,4 +26,12 @@ if [ "${#missing[@]}" -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# A double-byte ANSI code page for the tests of file names: Wine takes a new
+# prefix's code page from the Linux locale, and ja_JP.UTF-8 gives 932.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 fi

@@ -3,8 +3,9 @@
 
 #include "quorvex_kestrun.h"
 
+#include "ansi_name.h"
 #include "boot_image_name.h"
-#include "boot_request.h"
+#include "click_boot.h"
 
 #include <cstring>
 
@@ -50,29 +51,36 @@ private:
     void* m_pv;
 };
 
-// The first dropped file's path. A path that does not fit the buffer with its
-// terminator is refused: cut short, it would name another file.
-HRESULT FirstDroppedFile(HDROP hDrop, PATHBUFFER& szPath)
+// The first dropped file's true name (the ANSI form may already name another
+// file). A name that does not fit the buffer with its terminator is refused:
+// cut short, it would name another file.
+HRESULT FirstDroppedFile(HDROP hDrop, WIDEPATHBUFFER& szPath)
 {
-    if (DragQueryFileA(hDrop, 0xFFFFFFFF, NULL, 0) == 0)
+    if (DragQueryFileW(hDrop, 0xFFFFFFFF, NULL, 0) == 0)
         return E_INVALIDARG;
-    UINT cchPath = DragQueryFileA(hDrop, 0, NULL, 0);
+    UINT cchPath = DragQueryFileW(hDrop, 0, NULL, 0);
     if (cchPath == 0 || cchPath >= PATH_BUFFER_SIZE)
         return E_INVALIDARG;
-    if (DragQueryFileA(hDrop, 0, szPath, PATH_BUFFER_SIZE) == 0)
+    if (DragQueryFileW(hDrop, 0, szPath, PATH_BUFFER_SIZE) == 0)
         return E_INVALIDARG;
     return S_OK;
 }
 
 } // namespace
 
-CQuorvex_Kestrun::CQuorvex_Kestrun() : m_szImagePath(), m_dwDownloadAddress(0)
+CQuorvex_Kestrun::CQuorvex_Kestrun() : m_szImagePath(), m_dwDownloadAddress(0), m_wszImagePath()
 {
+}
+
+void CQuorvex_Kestrun::ForgetImage()
+{
+    std::memset(m_szImagePath, 0, sizeof(m_szImagePath));
+    std::memset(m_wszImagePath, 0, sizeof(m_wszImagePath));
 }
 
 STDMETHODIMP CQuorvex_Kestrun::Initialize(PCIDLIST_ABSOLUTE, IDataObject* pdtobj, HKEY)
 {
-    std::memset(m_szImagePath, 0, sizeof(m_szImagePath));
+    ForgetImage();
     if (pdtobj == NULL)
         return E_INVALIDARG;
 
@@ -88,17 +96,25 @@ STDMETHODIMP CQuorvex_Kestrun::Initialize(PCIDLIST_ABSOLUTE, IDataObject* pdtobj
     if (drop.Get() == NULL)
         return E_INVALIDARG;
 
-    HRESULT hr = FirstDroppedFile(static_cast<HDROP>(drop.Get()), m_szImagePath);
-    if (SUCCEEDED(hr) && !IsBootImageName(m_szImagePath))
+    HRESULT hr = FirstDroppedFile(static_cast<HDROP>(drop.Get()), m_wszImagePath);
+    if (SUCCEEDED(hr) && !IsBootImageName(m_wszImagePath))
+        hr = E_INVALIDARG;
+    // No item for a file the boot library cannot be told of exactly.
+    if (SUCCEEDED(hr) && !AnsiNameForBootLibrary(m_wszImagePath, m_szImagePath))
         hr = E_INVALIDARG;
     if (FAILED(hr))
-        std::memset(m_szImagePath, 0, sizeof(m_szImagePath));
+        ForgetImage();
     return hr;
 }
 
-STDMETHODIMP CQuorvex_Kestrun::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT, UINT uFlags)
+STDMETHODIMP CQuorvex_Kestrun::QueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast,
+                                                UINT uFlags)
 {
     if (uFlags & CMF_DEFAULTONLY)
+        return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
+    // No room left in the range the shell gave: an id outside it belongs to
+    // another handler or to the shell, and choosing it would run their command.
+    if (idCmdFirst > idCmdLast)
         return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
     InsertMenuA(hmenu, indexMenu, MF_BYPOSITION | MF_STRING, idCmdFirst, MENU_ITEM_TEXT);
     return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1);
@@ -134,5 +150,5 @@ STDMETHODIMP CQuorvex_Kestrun::InvokeCommand(CMINVOKECOMMANDINFO* pici)
         return E_INVALIDARG;
     if (LOWORD(pici->lpVerb) != 0)
         return E_INVALIDARG;
-    return StartBootRequest(m_szImagePath, pici->hwnd, &m_dwDownloadAddress);
+    return StartClickBoot(m_szImagePath, m_wszImagePath, pici->hwnd, &m_dwDownloadAddress);
 }

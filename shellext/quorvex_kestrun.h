@@ -37,8 +37,11 @@ public:
     STDMETHODIMP GetCommandString(UINT_PTR idCmd, UINT uType, UINT* pReserved, CHAR* pszName, UINT cchMax) override;
 
 protected:
-    PATHBUFFER m_szImagePath;        // the first selected file
+    void ForgetImage();
+
+    PATHBUFFER m_szImagePath;        // the first selected file, as the boot library takes it
     DWORD m_dwDownloadAddress;       // read by the last click
+    WIDEPATHBUFFER m_wszImagePath;   // the same file's true name
 };
 
 // The instance creator of the object map: a plain handler, or an aggregated

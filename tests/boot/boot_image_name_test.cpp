@@ -4,32 +4,32 @@
 
 TEST(IsBootImageName, AcceptsOnlyLowerOrUpperBinAfterTheLastDot)
 {
-    EXPECT_TRUE(IsBootImageName("C:\\img\\boot.bin"));
-    EXPECT_TRUE(IsBootImageName("C:\\img\\Boot.BIN"));
-    EXPECT_TRUE(IsBootImageName(".bin"));
-    EXPECT_TRUE(IsBootImageName("C:\\a.b.c\\x.y.bin"));
+    EXPECT_TRUE(IsBootImageName(L"C:\\img\\boot.bin"));
+    EXPECT_TRUE(IsBootImageName(L"C:\\img\\Boot.BIN"));
+    EXPECT_TRUE(IsBootImageName(L".bin"));
+    EXPECT_TRUE(IsBootImageName(L"C:\\a.b.c\\x.y.bin"));
 
-    EXPECT_FALSE(IsBootImageName("C:\\img\\boot.Bin"));
-    EXPECT_FALSE(IsBootImageName("C:\\img\\boot.bIN"));
-    EXPECT_FALSE(IsBootImageName("C:\\img\\boot.bin.bak"));
-    EXPECT_FALSE(IsBootImageName("C:\\img\\boot.bin.txt"));
-    EXPECT_FALSE(IsBootImageName("C:\\img\\boot.txt"));
-    EXPECT_FALSE(IsBootImageName("C:\\img\\boot"));
-    EXPECT_FALSE(IsBootImageName("C:\\img\\boot.bin "));
-    EXPECT_FALSE(IsBootImageName("C:\\img\\boot.bin\""));
-    EXPECT_FALSE(IsBootImageName("C:\\img\\boot.binx"));
-    EXPECT_FALSE(IsBootImageName("C:\\img\\boot.bi"));
+    EXPECT_FALSE(IsBootImageName(L"C:\\img\\boot.Bin"));
+    EXPECT_FALSE(IsBootImageName(L"C:\\img\\boot.bIN"));
+    EXPECT_FALSE(IsBootImageName(L"C:\\img\\boot.bin.bak"));
+    EXPECT_FALSE(IsBootImageName(L"C:\\img\\boot.bin.txt"));
+    EXPECT_FALSE(IsBootImageName(L"C:\\img\\boot.txt"));
+    EXPECT_FALSE(IsBootImageName(L"C:\\img\\boot"));
+    EXPECT_FALSE(IsBootImageName(L"C:\\img\\boot.bin "));
+    EXPECT_FALSE(IsBootImageName(L"C:\\img\\boot.bin\""));
+    EXPECT_FALSE(IsBootImageName(L"C:\\img\\boot.binx"));
+    EXPECT_FALSE(IsBootImageName(L"C:\\img\\boot.bi"));
 }
 
 TEST(IsBootImageName, TheDirectoryPartCountsWhenTheFileHasNoExtension)
 {
-    EXPECT_FALSE(IsBootImageName("C:\\img.bin\\boot"));
-    EXPECT_FALSE(IsBootImageName("C:\\img.bin\\"));
+    EXPECT_FALSE(IsBootImageName(L"C:\\img.bin\\boot"));
+    EXPECT_FALSE(IsBootImageName(L"C:\\img.bin\\"));
 }
 
 TEST(IsBootImageName, RefusesEmptyAndNullPaths)
 {
-    EXPECT_FALSE(IsBootImageName(""));
+    EXPECT_FALSE(IsBootImageName(L""));
     EXPECT_FALSE(IsBootImageName(nullptr));
-    EXPECT_FALSE(IsBootImageName("bin"));
+    EXPECT_FALSE(IsBootImageName(L"bin"));
 }

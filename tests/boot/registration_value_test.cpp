@@ -146,8 +146,17 @@ std::vector<REGISTRATION_CASE> Cases()
              SetCommand(d, d.ToolDirectory());
              return d.SettingsPath();
          }, BOOTS},
-        {"quoted launcher path keeps its quote", [](CStandinDevice& d) {
+        {"launcher path quoted the Windows way", [](CStandinDevice& d) {
              SetCommand(d, "\"" + d.ToolDirectory() + "Kestrun.exe\" \"%1\"");
+             return d.SettingsPath();
+         }, BOOTS},
+        {"quoted long path with blanks", [](CStandinDevice& d) {
+             const std::string folder = SettingsFolder(d, "Quorvex Kestrun");
+             SetCommand(d, "\"" + folder + "Kestrun.exe\" \"%1\"");
+             return folder + "LORVANE_SET.INI";
+         }, BOOTS},
+        {"only the first of two leading quotes is skipped", [](CStandinDevice& d) {
+             SetCommand(d, "\"\"" + d.ToolDirectory() + "Kestrun.exe\"\" \"%1\"");
              return "\"" + d.SettingsPath();
          }, LOAD_INI_FAILS},
         {"backslash alone", [](CStandinDevice& d) {

@@ -10,7 +10,8 @@ namespace {
 
 std::string Directory(const std::string& command)
 {
-    return command.substr(0, ToolDirectoryLength(command.c_str()));
+    const TOOL_DIRECTORY_SPAN span = FindToolDirectory(command.c_str());
+    return command.substr(span.ichFirst, span.cch);
 }
 
 // A settings buffer between two guard areas, to catch writes past its ends.
@@ -42,25 +43,30 @@ TEST(ToolDirectory, IsEverythingUpToTheLastBackslash)
 {
     EXPECT_EQ("C:\\Tools\\", Directory("C:\\Tools\\Kestrun.exe \"%1\""));
     EXPECT_EQ("C:\\", Directory("C:\\Kestrun.exe \"%1\""));
-    // A quoted launcher path keeps its quote: only the last backslash counts.
-    EXPECT_EQ("\"C:\\Program Files\\Kestrun\\", Directory("\"C:\\Program Files\\Kestrun\\Kestrun.exe\" \"%1\""));
+    // A launcher path quoted the Windows way: the quote is not part of it.
+    EXPECT_EQ("C:\\Program Files\\Kestrun\\", Directory("\"C:\\Program Files\\Kestrun\\Kestrun.exe\" \"%1\""));
+    // Only one leading quote is skipped; quotes elsewhere stay.
+    EXPECT_EQ("\"C:\\Tools\\", Directory("\"\"C:\\Tools\\Kestrun.exe\" \"%1\""));
+    EXPECT_EQ("C:\\To\"ols\\", Directory("C:\\To\"ols\\Kestrun.exe \"%1\""));
+    EXPECT_EQ("\\", Directory("\"\\"));
     // A backslash in the placeholder part still counts as the last one.
     EXPECT_EQ("C:\\Tools\\Kestrun.exe \"D:\\", Directory("C:\\Tools\\Kestrun.exe \"D:\\%1\""));
 }
 
 TEST(ToolDirectory, IsEmptyWithoutBackslash)
 {
-    EXPECT_EQ(0u, ToolDirectoryLength("Kestrun.exe \"%1\""));
-    EXPECT_EQ(0u, ToolDirectoryLength(""));
-    EXPECT_EQ(0u, ToolDirectoryLength(nullptr));
-    EXPECT_EQ(0u, ToolDirectoryLength("C:/Tools/Kestrun.exe \"%1\""));
+    EXPECT_EQ(0u, FindToolDirectory("Kestrun.exe \"%1\"").cch);
+    EXPECT_EQ(0u, FindToolDirectory("").cch);
+    EXPECT_EQ(0u, FindToolDirectory(nullptr).cch);
+    EXPECT_EQ(0u, FindToolDirectory("C:/Tools/Kestrun.exe \"%1\"").cch);
+    EXPECT_EQ(0u, FindToolDirectory("\"").cch);
 }
 
 TEST(ToolDirectory, TreatsDoubleByteCharactersByteByByte)
 {
     // 0x95 0x5C is one double-byte character in code page 932 whose trail
     // byte is a backslash; the rule looks at bytes, so it ends the directory.
-    EXPECT_EQ(5u, ToolDirectoryLength("C:\\\x95\x5CKestrun.exe"));
+    EXPECT_EQ(5u, FindToolDirectory("C:\\\x95\x5CKestrun.exe").cch);
 }
 
 TEST(SettingsFilePath, AppendsTheSettingsFileName)

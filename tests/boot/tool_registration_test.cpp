@@ -45,10 +45,10 @@ TEST_F(ToolRegistration, ReadsTheUnquotedLauncherPath)
     EXPECT_EQ("C:\\Tools\\", Directory(TOOL_DIRECTORY_FOUND));
 }
 
-TEST_F(ToolRegistration, KeepsTheQuoteOfAQuotedLauncherPath)
+TEST_F(ToolRegistration, TakesTheFolderOfAQuotedLauncherPathWithoutItsQuote)
 {
-    m_registration.SetCommand("\"C:\\Tools\\Kestrun.exe\" \"%1\"");
-    EXPECT_EQ("\"C:\\Tools\\", Directory(TOOL_DIRECTORY_FOUND));
+    m_registration.SetCommand("\"C:\\Program Files\\Quorvex Kestrun\\Kestrun.exe\" \"%1\"");
+    EXPECT_EQ("C:\\Program Files\\Quorvex Kestrun\\", Directory(TOOL_DIRECTORY_FOUND));
 }
 
 TEST_F(ToolRegistration, MissingKeyOrValueGivesAnEmptyText)

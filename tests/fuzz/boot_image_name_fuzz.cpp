@@ -7,22 +7,21 @@
 
 namespace {
 
-bool EndsWith(const std::string& text, const char* pszEnd)
+bool EndsWith(const std::wstring& text, const std::wstring& end)
 {
-    const std::size_t cchEnd = std::strlen(pszEnd);
-    return text.size() >= cchEnd && text.compare(text.size() - cchEnd, cchEnd, pszEnd) == 0;
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-bool ReferenceIsBootImage(const std::string& path)
+bool ReferenceIsBootImage(const std::wstring& path)
 {
-    return EndsWith(path, ".bin") || EndsWith(path, ".BIN");
+    return EndsWith(path, L".bin") || EndsWith(path, L".BIN");
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cbData)
 {
-    const CFuzzText path(pData, cbData);
+    const CFuzzWideText path(pData, cbData);
     FUZZ_CHECK(IsBootImageName(path.Get()) == ReferenceIsBootImage(path.Str()));
     return 0;
 }

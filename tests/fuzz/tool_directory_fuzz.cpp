@@ -1,5 +1,6 @@
 // The tool directory and the settings path from arbitrary command texts:
-// the directory ends at the last backslash, and the settings path is the
+// the directory begins after one leading quote and ends at the last
+// backslash after it, and the settings path is the
 // directory and the file name exactly when they fit a path buffer, with no
 // write outside it either way.
 
@@ -11,12 +12,14 @@ namespace {
 const std::string SETTINGS_NAME = "LORVANE_SET.INI";
 const std::size_t MAX_DIRECTORY = PATH_BUFFER_SIZE - 1 - 15;
 
-std::size_t ReferenceDirectoryLength(const std::string& command)
+// The directory as a substring of the command, or none.
+std::string ReferenceDirectory(const std::string& command)
 {
-    for (std::size_t i = command.size(); i > 0; --i)
-        if (command[i - 1] == '\\')
-            return i;
-    return 0;
+    const std::size_t ichFirst = !command.empty() && command[0] == '"' ? 1 : 0;
+    const std::size_t ichBackslash = command.rfind('\\');
+    if (ichBackslash == std::string::npos || ichBackslash < ichFirst)
+        return std::string();
+    return command.substr(ichFirst, ichBackslash + 1 - ichFirst);
 }
 
 // SettingsFilePath of one directory text, whatever it holds.
@@ -47,12 +50,14 @@ void CheckUnterminated(const std::uint8_t* pData, std::size_t cbData)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t cbData)
 {
     const CFuzzText command(pData, cbData);
-    const std::size_t cchDirectory = ToolDirectoryLength(command.Get());
-    FUZZ_CHECK(cchDirectory == ReferenceDirectoryLength(command.Str()));
+    const TOOL_DIRECTORY_SPAN span = FindToolDirectory(command.Get());
+    FUZZ_CHECK(span.cch == 0 || span.ichFirst + span.cch <= command.Length());
+    const std::string directory = span.cch == 0 ? std::string() : command.Str().substr(span.ichFirst, span.cch);
+    FUZZ_CHECK(directory == ReferenceDirectory(command.Str()));
 
-    // The way the request uses them: the command cut after its last
-    // backslash, then the settings path from that directory.
-    CheckSettingsPath(command.Str().substr(0, cchDirectory));
+    // The way the request uses them: the directory, then the settings path
+    // from it.
+    CheckSettingsPath(directory);
     // And any text as a directory.
     CheckSettingsPath(command.Str());
     CheckUnterminated(pData, cbData);

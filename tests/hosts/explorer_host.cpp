@@ -14,7 +14,7 @@
 
 namespace {
 
-int RightClick(const std::string& file, const std::string& clsidText, std::string* server)
+int RightClick(const std::wstring& file, const std::string& clsidText, std::string* server)
 {
     CLSID clsid;
     if (!ClassIdFromText(clsidText, &clsid)) {
@@ -71,7 +71,7 @@ int RightClick(const std::string& file, const std::string& clsidText, std::strin
 
 } // namespace
 
-int main(int argc, char** argv)
+int main(int argc, char**)
 {
     if (argc != 2) {
         std::fprintf(stderr, "usage: explorer_host <file>\n");
@@ -91,7 +91,7 @@ int main(int argc, char** argv)
                 continue;
             std::printf("context-menu handler %s: %s\n", szName, clsid.c_str());
             std::string server;
-            int nHandler = RightClick(argv[1], clsid, &server);
+            int nHandler = RightClick(WideArgument(1), clsid, &server);
             servers.push_back(server);
             if (nHandler == 0 || nResult == 1)
                 nResult = nHandler;

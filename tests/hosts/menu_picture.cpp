@@ -37,7 +37,7 @@ private:
 void AddHandlerItems(const std::string& file, HMENU hmenu, UINT* pIndex, std::vector<IContextMenu*>* pHandlers)
 {
     CComPtr<IDataObject> data;
-    if (FAILED(ShellDataObject(file, &data)))
+    if (FAILED(ShellDataObject(std::wstring(file.begin(), file.end()), &data)))
         return;
     HKEY hHandlers = NULL;
     if (RegOpenKeyExA(HKEY_CLASSES_ROOT, HANDLERS_KEY, 0, KEY_READ, &hHandlers) != ERROR_SUCCESS)

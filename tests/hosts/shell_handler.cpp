@@ -19,12 +19,10 @@ bool ClassIdFromText(const std::string& clsidText, CLSID* pClsid)
     return SUCCEEDED(CLSIDFromString(wszClsid, pClsid));
 }
 
-HRESULT ShellDataObject(const std::string& file, IDataObject** ppData)
+HRESULT ShellDataObject(const std::wstring& file, IDataObject** ppData)
 {
-    WCHAR wszFile[MAX_PATH] = {};
-    MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, wszFile, MAX_PATH);
     PIDLIST_ABSOLUTE pidl = NULL;
-    HRESULT hr = SHParseDisplayName(wszFile, NULL, &pidl, 0, NULL);
+    HRESULT hr = SHParseDisplayName(file.c_str(), NULL, &pidl, 0, NULL);
     if (FAILED(hr))
         return hr;
     CComPtr<IShellFolder> folder;
@@ -34,4 +32,15 @@ HRESULT ShellDataObject(const std::string& file, IDataObject** ppData)
         hr = folder->GetUIObjectOf(NULL, 1, &pidlChild, IID_IDataObject, NULL, reinterpret_cast<void**>(ppData));
     CoTaskMemFree(pidl);
     return hr;
+}
+
+std::wstring WideArgument(int index)
+{
+    int nArgs = 0;
+    LPWSTR* ppszArgs = CommandLineToArgvW(GetCommandLineW(), &nArgs);
+    std::wstring argument;
+    if (ppszArgs != NULL && index < nArgs)
+        argument = ppszArgs[index];
+    LocalFree(ppszArgs);
+    return argument;
 }

@@ -33,4 +33,8 @@ bool ReadDefault(HKEY hRoot, const std::string& subKey, std::string* value);
 bool ClassIdFromText(const std::string& clsidText, CLSID* pClsid);
 
 // The file as the shell hands it to a context-menu handler.
-HRESULT ShellDataObject(const std::string& file, IDataObject** ppData);
+HRESULT ShellDataObject(const std::wstring& file, IDataObject** ppData);
+
+// The program's arguments in UTF-16: file names the ANSI code page cannot
+// spell reach the host intact.
+std::wstring WideArgument(int index);

@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 namespace {
@@ -48,6 +49,16 @@ std::string JunkOfLength(std::size_t cch)
     return junk;
 }
 
+// The text as UTF-16, byte by byte (as code page 1252 reads its ASCII and
+// 0xE9 bytes), so in-process checks and real processes see the same line.
+std::wstring Widen(const std::string& text)
+{
+    std::wstring wide;
+    for (char c : text)
+        wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return wide;
+}
+
 // Ends the test program at once: without this, a crash waits in the
 // platform's debugger until the test times out.
 LONG WINAPI EndOnCrash(EXCEPTION_POINTERS* pInfo)
@@ -64,11 +75,12 @@ LONG WINAPI EndOnCrash(EXCEPTION_POINTERS* pInfo)
 class CFencedText
 {
 public:
-    explicit CFencedText(std::size_t cbReadable) : m_pPreviousFilter(SetUnhandledExceptionFilter(EndOnCrash))
+    explicit CFencedText(std::size_t cchReadable) : m_pPreviousFilter(SetUnhandledExceptionFilter(EndOnCrash))
     {
         SYSTEM_INFO info;
         GetSystemInfo(&info);
         const std::size_t cbPage = info.dwPageSize;
+        const std::size_t cbReadable = cchReadable * sizeof(wchar_t);
         m_cbReadable = (cbReadable + cbPage - 1) / cbPage * cbPage;
         m_pBase = static_cast<char*>(VirtualAlloc(NULL, m_cbReadable + cbPage, MEM_RESERVE | MEM_COMMIT,
                                                   PAGE_READWRITE));
@@ -87,16 +99,17 @@ public:
 
     bool IsValid() const { return m_pBase != NULL; }
     // The text, terminated, ending at the fence.
-    const char* Place(const std::string& text) { return PlaceBytes(text.c_str(), text.size() + 1); }
+    const wchar_t* Place(const std::string& text) { return PlaceText(Widen(text) + L'\0'); }
     // The text without any terminator, ending at the fence.
-    const char* PlaceUnterminated(const std::string& text) { return PlaceBytes(text.data(), text.size()); }
+    const wchar_t* PlaceUnterminated(const std::string& text) { return PlaceText(Widen(text)); }
 
 private:
-    const char* PlaceBytes(const char* pBytes, std::size_t cb)
+    const wchar_t* PlaceText(const std::wstring& text)
     {
+        const std::size_t cb = text.size() * sizeof(wchar_t);
         char* pStart = m_pBase + m_cbReadable - cb;
-        std::memcpy(pStart, pBytes, cb);
-        return pStart;
+        std::memcpy(pStart, text.data(), cb);
+        return reinterpret_cast<const wchar_t*>(pStart);
     }
 
     LPTOP_LEVEL_EXCEPTION_FILTER m_pPreviousFilter;
@@ -108,13 +121,13 @@ private:
 struct GUARDED_IMAGE_PATH
 {
     char before[16];
-    PATHBUFFER szPath;
+    WIDEPATHBUFFER szPath;
     char after[16];
 
     GUARDED_IMAGE_PATH()
     {
         std::memset(before, 0x5A, sizeof(before));
-        std::memset(szPath, 'x', sizeof(szPath));
+        std::wmemset(szPath, L'x', PATH_BUFFER_SIZE);
         std::memset(after, 0x5A, sizeof(after));
     }
     bool GuardsIntact() const
@@ -127,7 +140,7 @@ struct GUARDED_IMAGE_PATH
     // Exactly text, then zeros up to the buffer's end.
     bool Holds(const std::string& text) const
     {
-        return std::string(szPath, sizeof(szPath)) == text + std::string(sizeof(szPath) - text.size(), '\0');
+        return std::wstring(szPath, PATH_BUFFER_SIZE) == Widen(text) + std::wstring(PATH_BUFFER_SIZE - text.size(), L'\0');
     }
 };
 

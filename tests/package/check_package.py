@@ -11,7 +11,8 @@ import zipfile
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "static"))
 from pe_image import PeImage  # noqa: E402
 
-PACKAGE_FILES = {"Kestrun.exe", "Kestrun_Tool.dll", "LORVANE_SET.INI", "install.cmd", "uninstall.cmd", "README.txt"}
+PACKAGE_FILES = {"Kestrun.exe", "Kestrun_Tool.dll", "Kestrun_Tool64.dll", "LORVANE_SET.INI", "install.cmd",
+                 "uninstall.cmd", "README.txt"}
 TEXT_FILES = ["LORVANE_SET.INI", "install.cmd", "uninstall.cmd", "README.txt"]
 
 
@@ -42,6 +43,11 @@ class Package(unittest.TestCase):
                 self.assertEqual(is_dll, image.is_dll)
                 # The user supplies the boot library: both need it beside them.
                 self.assertIn("lorvane.dll", {d.lower() for d in image.imports()})
+        # The library for 64-bit Explorer hands boots to the launcher.
+        image = self.image_of("Kestrun_Tool64.dll")
+        self.assertEqual("amd64", image.machine)
+        self.assertTrue(image.is_dll)
+        self.assertNotIn("lorvane.dll", {d.lower() for d in image.imports()})
 
     def image_of(self, name):
         with tempfile.NamedTemporaryFile(suffix=os.path.splitext(name)[1], delete=False) as f:

@@ -65,7 +65,6 @@ last_record() {
 }
 records() { [ -f "$T/device/device.log" ] && wc -l < "$T/device/device.log" || echo 0; }
 contains() { [[ $1 == *"$2"* ]]; }
-no_blank() { [[ $1 != *" "* ]]; }
 equal() { [ "$1" == "$2" ]; }
 
 # Unpacks the package into $1 (unix) and places the boot library and the
@@ -128,8 +127,8 @@ check "installed (exit code $status)" equal "$status" 0
 # A 64-bit-only Wine has an empty SysWOW64: the script takes System32's
 # regsvr32, the 64-bit one this twin needs.
 check "registered with the prefix's regsvr32" contains "$out" 'with "C:\windows\System32\regsvr32.exe"'
-check "open command: the launcher's path unquoted, then the quoted %1" \
-  equal "$(value "$COMMAND_KEY")" "$W\\Kestrun.exe \"%1\""
+check "open command: the launcher's path quoted, then the quoted %1" \
+  equal "$(value "$COMMAND_KEY")" "\"$W\\Kestrun.exe\" \"%1\""
 check "the extension is a context-menu handler for every file" test -n "$(value "$HANDLER_KEY")"
 installed=$(snapshot)
 for key in "$COMMAND_KEY" "$HANDLER_KEY" "CLSID\\$(value "$HANDLER_KEY")\\InprocServer32" Kestrun_Tool.Quorvex_Kestrun; do
@@ -173,44 +172,44 @@ check "no key of ours left beyond the shared ones" test -z "$unexpected"
 out=$(win cmd /c "$W\\uninstall.cmd" /q); status=$?
 check "a second uninstall finds nothing to do (exit code $status)" equal "$status" 0
 
-echo "== a folder with blanks is registered by its short name"
+echo "== a folder with blanks is registered by its long path, quoted"
 unpack_to "$T/with blanks/Kestrun"
 out=$(win cmd /c "$WT\\with blanks\\Kestrun\\install.cmd" /q); status=$?
 echo "$out"
 check "installed (exit code $status)" equal "$status" 0
-command=$(value "$COMMAND_KEY")
-echo "open command: $command"
-check "the launcher's path has no blank" no_blank "${command% \"%1\"}"
+check "open command: the long path in quotes" \
+  equal "$(value "$COMMAND_KEY")" "\"$WT\\with blanks\\Kestrun\\Kestrun.exe\" \"%1\""
 boot_through_launcher "from the folder with blanks" open.bin
 out=$(win cmd /c "$WT\\with blanks\\Kestrun\\uninstall.cmd" /q); status=$?
 check "removed (exit code $status)" equal "$status" 0
 check "no open command left" no_key "$COMMAND_KEY"
 
 echo "== the longest folder the launcher's registry read allows"
-# The open command must fit 260 bytes with its terminator: 243 characters of
-# folder (with its backslash), "Kestrun.exe", a blank, the quoted %1.
+# The open command must fit 260 bytes with its terminator: a quote, 241
+# characters of folder (with its backslash), "Kestrun.exe", a quote, a blank,
+# the quoted %1.
 long_folder() {  # Windows folder of exactly $1 characters, with its backslash
   local base="$WT\\long$1\\"
   printf '%s%s\\' "$base" "$(printf 'k%.0s' $(seq $(($1 - ${#base} - 1))))"
 }
-for length in 244 243; do
+for length in 242 241; do
   folder=$(long_folder $length)
   unix="$drive_c/${folder#C:\\}"; unix=${unix//\\//}
   unpack_to "${unix%/}"
 done
-folder=$(long_folder 244)
+folder=$(long_folder 242)
 out=$(win cmd /c "${folder}install.cmd" /q); status=$?
 echo "$out"
-check "244 characters: refused with exit code 3 ($status)" equal "$status" 3
-check "244 characters: wrote no open command" no_key "$COMMAND_KEY"
-check "244 characters: registered no extension" no_key "$HANDLER_KEY"
-folder=$(long_folder 243)
+check "242 characters: refused with exit code 3 ($status)" equal "$status" 3
+check "242 characters: wrote no open command" no_key "$COMMAND_KEY"
+check "242 characters: registered no extension" no_key "$HANDLER_KEY"
+folder=$(long_folder 241)
 out=$(win cmd /c "${folder}install.cmd" /q); status=$?
-check "243 characters: installed (exit code $status)" equal "$status" 0
-check "243 characters: the open command has 259 characters" equal "$(value "$COMMAND_KEY" | tr -d '\n' | wc -c)" 259
-boot_through_launcher "243 characters" open.bin
+check "241 characters: installed (exit code $status)" equal "$status" 0
+check "241 characters: the open command has 259 characters" equal "$(value "$COMMAND_KEY" | tr -d '\n' | wc -c)" 259
+boot_through_launcher "241 characters" open.bin
 out=$(win cmd /c "${folder}uninstall.cmd" /q); status=$?
-check "243 characters: removed (exit code $status)" equal "$status" 0
+check "241 characters: removed (exit code $status)" equal "$status" 0
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

@@ -179,7 +179,7 @@ TEST_F(HostileInput, PointersOnARefusalPathAreNeverTouched)
         {"QueryContextMenu, stale menu", ONE_ITEM,
          [&] {
              HMENU hmenu = reinterpret_cast<HMENU>(0xDEAD0);
-             return m_pMenu->QueryContextMenu(hmenu, 0xFFFFFFFF, 0xFFFFFFFF, 0, CMF_NORMAL);
+             return m_pMenu->QueryContextMenu(hmenu, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, CMF_NORMAL);
          }},
         {"QueryContextMenu, default only, no menu", S_OK,
          [&] { return m_pMenu->QueryContextMenu(static_cast<HMENU>(DANGLING), 0, 1, 2, CMF_DEFAULTONLY); }},

@@ -118,11 +118,14 @@ TEST_F(ShellOperations, AddsOneItemAtTheGivenPosition)
     DestroyMenu(hmenu);
 }
 
-TEST_F(ShellOperations, DefaultOnlyAddsNothing)
+TEST_F(ShellOperations, DefaultOnlyOrNoRoomForAnIdAddsNothing)
 {
     HMENU hmenu = CreatePopupMenu();
     EXPECT_EQ(S_OK, m_pMenu->QueryContextMenu(hmenu, 0, 100, 200, CMF_DEFAULTONLY));
     EXPECT_EQ(S_OK, m_pMenu->QueryContextMenu(hmenu, 0, 100, 200, CMF_DEFAULTONLY | CMF_EXPLORE));
+    // The shell's range is used up: id 201 would belong to someone else.
+    EXPECT_EQ(S_OK, m_pMenu->QueryContextMenu(hmenu, 0, 201, 200, CMF_NORMAL));
+    EXPECT_EQ(S_OK, m_pMenu->QueryContextMenu(hmenu, 0, 0xFFFFFFFF, 0, CMF_NORMAL));
     EXPECT_EQ(0, GetMenuItemCount(hmenu));
     DestroyMenu(hmenu);
 }

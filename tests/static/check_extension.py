@@ -32,6 +32,7 @@ def string_table_entry(block, index):
 
 class ExtensionImage(DeliverableChecks, unittest.TestCase):
     path = None
+    tool64 = False
 
     def test_is_a_dll_for_the_expected_machine(self):
         self.assertEqual(self.expected_machine, self.image.machine)
@@ -81,8 +82,9 @@ class ExtensionImage(DeliverableChecks, unittest.TestCase):
         typelib = self.image.resources()[("TYPELIB", 1)]
         for name in ("CLSID", "IID", "LIBID"):
             self.assertIn(uuid.UUID(identifiers()[name]).bytes_le, typelib, name)
-        # Built for 32-bit Windows: SYS_WIN32 in the low bits of the header's flags.
-        self.assertEqual(1, struct.unpack_from("<I", typelib, 20)[0] & 0xF)
+        # SYS_WIN32 (1) or, in the 64-bit library, SYS_WIN64 (3) in the low
+        # bits of the header's flags.
+        self.assertEqual(3 if self.tool64 else 1, struct.unpack_from("<I", typelib, 20)[0] & 0xF)
 
     def test_version_block(self):
         self.check_version_block(file_type=2, strings={
@@ -90,7 +92,7 @@ class ExtensionImage(DeliverableChecks, unittest.TestCase):
             "FileDescription": "Kestrun_Tool Module",
             "FileVersion": "1, 0, 0, 1",
             "InternalName": "Kestrun_Tool",
-            "OriginalFilename": "Kestrun_Tool.DLL",
+            "OriginalFilename": "Kestrun_Tool64.DLL" if self.tool64 else "Kestrun_Tool.DLL",
             "ProductName": "Kestrun_Tool Module",
             "ProductVersion": "1, 0, 0, 1",
             "OLESelfRegister": "",
@@ -99,4 +101,7 @@ class ExtensionImage(DeliverableChecks, unittest.TestCase):
 
 if __name__ == "__main__":
     ExtensionImage.path, ExtensionImage.expected_machine = sys.argv[1], sys.argv[2]
+    # --tool64: the 64-bit library, which hands boots to the launcher.
+    ExtensionImage.tool64 = "--tool64" in sys.argv[3:]
+    ExtensionImage.binds_boot_library = not ExtensionImage.tool64
     unittest.main(argv=sys.argv[:1], verbosity=2)

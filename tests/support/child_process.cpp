@@ -11,6 +11,15 @@ bool CChildProcess::Start(const std::string& application, const std::string& com
     return CreateProcessA(application.c_str(), buffer.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &m_info) != 0;
 }
 
+bool CChildProcess::Start(const std::wstring& application, const std::wstring& commandLine)
+{
+    std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
+    buffer.push_back(L'\0');
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    return CreateProcessW(application.c_str(), buffer.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &m_info) != 0;
+}
+
 CChildProcess::~CChildProcess()
 {
     if (m_info.hProcess != NULL) {

@@ -9,6 +9,8 @@ class CChildProcess
 public:
     // Starts pszApplication with exactly this command line.
     bool Start(const std::string& application, const std::string& commandLine);
+    // The same in UTF-16, for names the ANSI code page cannot spell.
+    bool Start(const std::wstring& application, const std::wstring& commandLine);
     ~CChildProcess();
 
     DWORD ProcessId() const { return m_info.dwProcessId; }

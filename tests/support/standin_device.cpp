@@ -31,6 +31,13 @@ void CStandinDevice::WriteSettings(const std::string& downloadAddress, STANDIN_T
     ASSERT_TRUE(WriteTextFile(SettingsPath(), text));
 }
 
+void CStandinDevice::InstallLauncher() const
+{
+    for (const char* pszFile : {"Kestrun.exe", "Lorvane.dll"})
+        EXPECT_TRUE(CopyFileA((ProgramDirectory() + pszFile).c_str(), (ToolDirectory() + pszFile).c_str(), FALSE))
+            << pszFile;
+}
+
 void CStandinDevice::Disconnect()
 {
     DeleteTree(DeviceDirectory());

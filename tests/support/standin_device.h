@@ -49,6 +49,10 @@ public:
     std::string LauncherCommand() const { return ToolDirectory() + "Kestrun.exe \"%1\""; }
     CLauncherRegistration& Registration() { return m_registration; }
 
+    // Places the test build's Kestrun.exe and stand-in Lorvane.dll in the
+    // tool folder, where the registered open command names the launcher.
+    void InstallLauncher() const;
+
     // Rewrites the settings file. An empty address text leaves DnLoadAddr out.
     void WriteSettings(const std::string& downloadAddress, STANDIN_TIMING timing = STANDIN_TIMING());
     void Disconnect();

@@ -22,25 +22,37 @@ CTempDir::~CTempDir()
     DeleteTree(m_path);
 }
 
-void DeleteTree(const std::string& path)
+namespace {
+
+// In UTF-16: names the ANSI code page cannot spell come back from the A
+// functions as "?" and could not be deleted.
+void DeleteTreeW(std::wstring folder)
 {
-    std::string folder = path;
-    if (!folder.empty() && folder.back() == '\\')
+    if (!folder.empty() && folder.back() == L'\\')
         folder.pop_back();
-    WIN32_FIND_DATAA data;
-    HANDLE hFind = FindFirstFileA((folder + "\\*").c_str(), &data);
+    WIN32_FIND_DATAW data;
+    HANDLE hFind = FindFirstFileW((folder + L"\\*").c_str(), &data);
     if (hFind != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = data.cFileName;
-            if (name == "." || name == "..")
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..")
                 continue;
-            std::string child = folder + "\\" + name;
+            const std::wstring child = folder + L"\\" + name;
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                DeleteTree(child);
+                DeleteTreeW(child);
             else
-                DeleteFileA(child.c_str());
-        } while (FindNextFileA(hFind, &data));
+                DeleteFileW(child.c_str());
+        } while (FindNextFileW(hFind, &data));
         FindClose(hFind);
     }
-    RemoveDirectoryA(folder.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
+} // namespace
+
+void DeleteTree(const std::string& path)
+{
+    WCHAR szPath[MAX_PATH * 2] = {};
+    if (MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, szPath, MAX_PATH * 2) > 0)
+        DeleteTreeW(szPath);
 }
