@@ -2,7 +2,7 @@
 
   build_msi.py --platform x86|x64 --version V --manufacturer M --out X.msi
                --work DIR --launcher Kestrun.exe --extension Kestrun_Tool.dll
-               [--extension64 Kestrun_Tool64.dll] --settings LORVANE_SET.INI
+               [--extension64 Kestrun_Tool64.dll (x64)] --settings LORVANE_SET.INI
 
 The files are staged under their installed names in DIR with Kestrun.wxs.
 With KESTRUN_SIGN_CERT and KESTRUN_SIGN_KEY set, the programs are signed
@@ -150,8 +150,8 @@ def build():
     parser.add_argument("--extension64")
     parser.add_argument("--settings", required=True)
     args = parser.parse_args()
-    if args.platform == "x86" and args.extension64:
-        fail("--extension64 belongs to the x64 package only")
+    if (args.platform == "x64") != (args.extension64 is not None):
+        fail("--extension64 belongs to the x64 package, and only to it")
 
     work = os.path.abspath(args.work)
     shutil.rmtree(work, ignore_errors=True)

@@ -30,9 +30,13 @@ class Package(unittest.TestCase):
             with self.subTest(package=os.path.basename(msi)):
                 check(msi, version, platform)
 
-    def test_never_ships_a_boot_library(self):
+    def test_holds_the_deliverables_for_its_platform_and_never_a_boot_library(self):
         def check(msi, version, platform):
-            self.assertNotIn("lorvane.dll", {row["FileName"].split("|")[-1].lower() for row in table(msi, "File")})
+            files = {row["FileName"].split("|")[-1] for row in table(msi, "File")}
+            expected = {"Kestrun.exe", "Kestrun_Tool.dll", "LORVANE_SET.INI"}
+            if platform.startswith("x64"):
+                expected.add("Kestrun_Tool64.dll")
+            self.assertEqual(expected, files)
         self.each(check)
 
     def test_one_product_family_with_a_product_code_per_package(self):

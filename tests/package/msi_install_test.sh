@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # The Windows Installer package under Wine, as a user or a deployment system
 # runs it: msiexec /qn refuses without the user's Lorvane.dll and changes
-# nothing, installs (files, both registry views, Programs and Features), is
-# replaced in place by a newer version that finds Lorvane.dll through
+# nothing, installs (files, both registry views, Programs and Features),
+# boots through the launcher (as the shell opens a file) and through the
+# 64-bit extension (as 64-bit Explorer's menu does), is replaced in place by a newer version that finds Lorvane.dll through
 # LORVANEDIR, refuses a downgrade, and uninstalls to the registry it started
 # from, leaving the user's own Lorvane.dll alone. Then the same per user
 # (ALLUSERS=""): files and keys land in the user's folders and hive.
 #
-#   msi_install_test.sh <package> <newer package> <wine-run> <stand-in Lorvane.dll>
+#   msi_install_test.sh <package> <newer package> <wine-run> <shell_open.exe> <explorer_host.exe>
+#                        <stand-in Lorvane.dll>
 #
 # wine-run runs a Windows program in the prefix under test (the x64 test
 # build's session, or any other runner with the same interface).
 set -uo pipefail
-msi=$1 newer=$2 wine_run=$3 standin=$4
+msi=$1 newer=$2 wine_run=$3 shell_open=$4 explorer_host=$5 standin=$6
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/msi_common.sh"
 
@@ -31,10 +33,13 @@ drive_c=${drive_c%/}
 T="$drive_c/KestrunMsiTest" WT='C:\KestrunMsiTest'
 trap 'rm -rf "$T"' EXIT
 rm -rf "$T"
-mkdir -p "$T/package" "$T/newer" "$T/vendor"
+mkdir -p "$T/package" "$T/newer" "$T/vendor" "$T/device" "$T/hosts" "$T/images"
 cp "$msi" "$T/package/Kestrun.msi"
 cp "$newer" "$T/newer/Kestrun.msi"
 cp "$standin" "$T/vendor/Lorvane.dll"
+cp "$shell_open" "$explorer_host" "$T/hosts/"
+head -c 65536 /dev/urandom > "$T/images/open.bin"
+head -c 32768 /dev/urandom > "$T/images/menu.bin"
 
 property() { msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' -v p="$2" '$1 == p { print $2 }'; }
 product=$(property "$msi" ProductCode) newer_product=$(property "$newer" ProductCode)
@@ -52,6 +57,9 @@ has_key() { win reg query "$1" /reg:"${2:-64}" | grep -q '^HKEY_'; }
 no_key() { ! has_key "$@"; }
 snapshot() { win reg export "$1" "$WT\\$2.reg" /y >/dev/null; }  # snapshot <root key> <name>
 same_registry() { python3 "$here/msi_registry.py" same "$T/$1.reg" "$T/$2.reg"; }
+records() { [ -f "$T/device/device.log" ] && tr -d '\r' < "$T/device/device.log" | wc -l || echo 0; }
+# The newest device record names the image it got, the line's last field.
+last_image() { tr -d '\r' < "$T/device/device.log" | tail -n 1 | awk -F'\t' '{ sub("image=", "", $4); print $4 }'; }
 installed_files() { (cd "$1" 2>/dev/null && ls | LC_ALL=C sort | tr '\n' ' '); }
 
 # A run that broke off may have left the product installed.
@@ -79,7 +87,7 @@ win msiexec /i "$WT\\package\\Kestrun.msi" /qn; status=$?
 echo "installed in $(took "$start") s"
 check "installed (exit code $status)" equal "$status" 0
 check "the programs, the settings and a copy of Lorvane.dll in Program Files (x86)\\Kestrun" \
-  equal "$(installed_files "$folder")" "Kestrun.exe Kestrun_Tool.dll LORVANE_SET.INI Lorvane.dll "
+  equal "$(installed_files "$folder")" "Kestrun.exe Kestrun_Tool.dll Kestrun_Tool64.dll LORVANE_SET.INI Lorvane.dll "
 check "the copy is the user's library" cmp -s "$standin" "$folder/Lorvane.dll"
 check "Programs and Features: name, version, publisher" equal \
   "$(named_of "$ARP\\$product" DisplayName)|$(named_of "$ARP\\$product" DisplayVersion)|$(named_of "$ARP\\$product" Publisher)" \
@@ -87,9 +95,24 @@ check "Programs and Features: name, version, publisher" equal \
 check "open command: the launcher's long path quoted, then the quoted file" \
   equal "$(default_of "$CLASSES\\$COMMAND_KEY")" "\"${WF}Kestrun.exe\" \"%1\""
 check "the handler, in the shared keys every program sees" has_key "$CLASSES\\$HANDLER_KEY"
-check "the 32-bit view: the class in Kestrun_Tool.dll" \
-  test -n "$(default_of "$CLASSES\\$CLASS_KEY\\InprocServer32" 32)"
+server32=$(default_of "$CLASSES\\$CLASS_KEY\\InprocServer32" 32)
+server64=$(default_of "$CLASSES\\$CLASS_KEY\\InprocServer32" 64)
+echo "in-process servers: $server32 (32-bit view), $server64 (64-bit view)"
+check "the two views name two different libraries" test -n "$server32" -a -n "$server64" -a "$server32" != "$server64"
 check "the shared keys are not written into the 32-bit view" no_key "$CLASSES\\Wow6432Node\\$HANDLER_KEY"
+
+echo "== booting through the launcher and through the 64-bit extension"
+printf '%s\r\n' '[LORVANE_STANDIN]' "DeviceDir=$WT\\device" >> "$folder/LORVANE_SET.INI"
+win "$WT\\hosts\\shell_open.exe" "$WT\\images\\open.bin"; status=$?
+check "the launcher booted (exit code $status)" equal "$status" 0
+check "the device got the opened image" equal "$(records) $(last_image)" "1 $WT\\images\\open.bin"
+check "through the installed copy of Lorvane.dll" test -s "$folder/lorvane_calls.log"
+win "$WT\\hosts\\explorer_host.exe" "$WT\\images\\menu.bin"; status=$?
+check "the menu click was taken (exit code $status)" equal "$status" 0
+# The 64-bit extension starts the launcher and returns: the boot follows.
+for _ in $(seq 100); do [ "$(records)" -ge 2 ] && break; sleep 0.1; done
+check "the launcher it started booted the clicked image" equal "$(records) $(last_image)" "2 $WT\\images\\menu.bin"
+rm -f "$folder/lorvane_calls.log"
 
 echo "== upgrade to $newer_version, Lorvane.dll given as LORVANEDIR"
 start=$(now)
@@ -99,7 +122,7 @@ check "upgraded (exit code $status)" equal "$status" 0
 check "the older version is gone from Programs and Features" no_key "$ARP\\$product"
 check "the newer one is there" equal "$(named_of "$ARP\\$newer_product" DisplayVersion)" "$newer_version"
 check "in place, with its copy of Lorvane.dll" \
-  equal "$(installed_files "$folder")" "Kestrun.exe Kestrun_Tool.dll LORVANE_SET.INI Lorvane.dll "
+  equal "$(installed_files "$folder")" "Kestrun.exe Kestrun_Tool.dll Kestrun_Tool64.dll LORVANE_SET.INI Lorvane.dll "
 check "the open command still names the launcher" \
   equal "$(default_of "$CLASSES\\$COMMAND_KEY")" "\"${WF}Kestrun.exe\" \"%1\""
 win msiexec /i "$WT\\package\\Kestrun.msi" /qn; status=$?
@@ -127,7 +150,7 @@ snapshot 'HKCU\Software' user-start
 win msiexec /i "$WT\\package\\Kestrun.msi" ALLUSERS= /qn; status=$?
 check "installed for the user (exit code $status)" equal "$status" 0
 check "files in the user's LocalAppData\\Programs\\Kestrun" \
-  equal "$(installed_files "$user_folder")" "Kestrun.exe Kestrun_Tool.dll LORVANE_SET.INI Lorvane.dll "
+  equal "$(installed_files "$user_folder")" "Kestrun.exe Kestrun_Tool.dll Kestrun_Tool64.dll LORVANE_SET.INI Lorvane.dll "
 check "nothing in Program Files (x86)" test ! -e "$folder"
 check "open command under HKCU\\Software\\Classes" \
   equal "$(default_of "HKCU\\Software\\Classes\\$COMMAND_KEY")" "\"$local_app_data\\Programs\\Kestrun\\Kestrun.exe\" \"%1\""
