@@ -12,9 +12,14 @@
 //       and the settings read on the same settings file, and a thread start
 //       of a thread that does nothing.
 //
+//   3c  Kestrun_Tool64.dll's click, which only starts the launcher with the
+//       file, against a bare registry read and process start of the same
+//       command line. The launcher then boots with the stand-in set to
+//       instant; each sample waits for that boot, untimed.
+//
 // Every round waits for its transfer to end, so no two transfers overlap and
-// no worker is left running when the program ends. Each round takes over two
-// seconds: the default is 20 measured rounds.
+// no worker or launcher is left running when the program ends. Each round of
+// 3a and 3b takes over two seconds: the default is 20 measured rounds.
 
 #include "bench_drop_data.h"
 #include "bench_harness.h"
@@ -40,6 +45,7 @@ const DWORD TRANSFER_LATENCY_MS = 2000;
 const DWORD TRANSFER_TIMEOUT_MS = 30000;
 const UINT DOWNLOAD_ADDRESS = 0x8000;   // as CBenchInstallation writes it
 const char TOOL_LIBRARY[] = "Kestrun_Tool.dll";
+const char TOOL64_LIBRARY[] = "Kestrun_Tool64.dll";
 const char COMMAND_KEY[] = "Applications\\Kestrun.exe\\shell\\open\\command";
 
 // The transfers the stand-in has finished so far, and whether the last one
@@ -112,13 +118,13 @@ public:
 
     // After the last transfer the worker drops its hold on the library; the
     // library leaves the process once the handler is released too.
-    bool WaitUntilUnloaded()
+    bool WaitUntilUnloaded(const char* pszLibrary)
     {
         if (m_pMenu)
             m_pMenu->Release();
         m_pMenu = nullptr;
         m_server.Unload();
-        for (DWORD dwWaited = 0; GetModuleHandleA(TOOL_LIBRARY) != NULL; dwWaited += 10) {
+        for (DWORD dwWaited = 0; GetModuleHandleA(pszLibrary) != NULL; dwWaited += 10) {
             if (dwWaited >= TRANSFER_TIMEOUT_MS)
                 return false;
             Sleep(10);
@@ -130,6 +136,24 @@ private:
     CInprocServer m_server;
     IContextMenu* m_pMenu = nullptr;
 };
+
+// Waits until the stand-in has ended one more transfer than nEndedBefore;
+// false when it does not, or when that transfer failed.
+bool WaitForTransfer(const std::string& callLog, int nEndedBefore, const CStopwatch& stopwatch)
+{
+    TRANSFERS transfers = ReadTransfers(callLog);
+    while (transfers.nEnded == nEndedBefore) {
+        if (stopwatch.ElapsedMs() > TRANSFER_TIMEOUT_MS) {
+            std::fprintf(stderr, "click_bench: the transfer did not end\n");
+            return false;
+        }
+        Sleep(2);
+        transfers = ReadTransfers(callLog);
+    }
+    if (!transfers.bLastSucceeded)
+        std::fprintf(stderr, "click_bench: the transfer failed\n");
+    return transfers.bLastSucceeded;
+}
 
 // One click: the time InvokeCommand takes; the time to the end of the
 // transfer goes to pTransferMs.
@@ -143,21 +167,56 @@ double TimeClick(const CClickedHandler& handler, const std::string& callLog, std
         std::fprintf(stderr, "click_bench: InvokeCommand returned 0x%08lX\n", hr);
         return -1;
     }
-    TRANSFERS transfers = ReadTransfers(callLog);
-    while (transfers.nEnded == nEndedBefore) {
-        if (stopwatch.ElapsedMs() > TRANSFER_TIMEOUT_MS) {
-            std::fprintf(stderr, "click_bench: the transfer did not end\n");
-            return -1;
-        }
-        Sleep(2);
-        transfers = ReadTransfers(callLog);
-    }
+    if (!WaitForTransfer(callLog, nEndedBefore, stopwatch))
+        return -1;
     pTransferMs->push_back(stopwatch.ElapsedMs());
-    if (!transfers.bLastSucceeded) {
-        std::fprintf(stderr, "click_bench: the transfer failed\n");
+    return dInvokeMs;
+}
+
+// Kestrun_Tool64.dll's click: the time InvokeCommand takes to start the
+// launcher; the launcher's boot is waited for, untimed.
+double TimeHandOffClick(const CClickedHandler& handler, const std::string& callLog)
+{
+    const int nEndedBefore = ReadTransfers(callLog).nEnded;
+    CStopwatch stopwatch;
+    const HRESULT hr = handler.Click();
+    const double dMs = stopwatch.ElapsedMs();
+    if (hr != S_OK) {
+        std::fprintf(stderr, "click_bench: Kestrun_Tool64.dll's InvokeCommand returned 0x%08lX\n", hr);
         return -1;
     }
-    return dInvokeMs;
+    return WaitForTransfer(callLog, nEndedBefore, stopwatch) ? dMs : -1;
+}
+
+// What the hand-off cannot do without, made directly: the registered command
+// read, %1 replaced, the process started, its handles closed.
+double TimeBareHandOff(const std::wstring& image, const std::string& callLog)
+{
+    const int nEndedBefore = ReadTransfers(callLog).nEnded;
+    CStopwatch stopwatch;
+
+    WCHAR szCommand[MAX_PATH] = {};
+    HKEY hKey = NULL;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, COMMAND_KEY, 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+        return -1;
+    DWORD dwType = REG_NONE;
+    DWORD cbCommand = sizeof(szCommand) - sizeof(WCHAR);
+    const LONG lRead = RegQueryValueExW(hKey, NULL, NULL, &dwType, reinterpret_cast<BYTE*>(szCommand), &cbCommand);
+    RegCloseKey(hKey);
+    std::wstring commandLine = szCommand;
+    const std::wstring::size_type placeholder = commandLine.find(L"%1");
+    if (lRead != ERROR_SUCCESS || placeholder == std::wstring::npos)
+        return -1;
+    commandLine.replace(placeholder, 2, image);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(NULL, &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+        return -1;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    const double dMs = stopwatch.ElapsedMs();
+    return WaitForTransfer(callLog, nEndedBefore, stopwatch) ? dMs : -1;
 }
 
 LONG g_nTrivialThreadsEnded;
@@ -203,6 +262,40 @@ double TimeBareSequence()
     return dMs;
 }
 
+// Figure 3c, with the stand-in set to instant: each sample is one launcher's
+// start and boot.
+bool RunHandOff(CBenchInstallation& installation, const std::string& image, const BENCH_OPTIONS& options)
+{
+    CClickedHandler handler;
+    if (!installation.WriteSettings(0, 0) || !handler.Open(installation.ToolFile(TOOL64_LIBRARY), image)) {
+        std::fprintf(stderr, "click_bench: cannot set up the click of Kestrun_Tool64.dll\n");
+        return false;
+    }
+    const std::string callLog = installation.CallLog();
+    const std::wstring wideImage(image.begin(), image.end());
+    std::vector<BENCH_SERIES> series(2);
+    series[0].name = "Kestrun_Tool64.dll InvokeCommand";
+    series[0].measure = [&] { return TimeHandOffClick(handler, callLog); };
+    series[1].name = "registry read, CreateProcess of the same command line";
+    series[1].measure = [&] { return TimeBareHandOff(wideImage, callLog); };
+
+    std::printf("click_bench, figure 3c: %d rounds after %d warm-up rounds, a launcher started a sample\n",
+                options.nRounds, options.nWarmUpRounds);
+    bool bRan = RunInterleaved(series, options);
+    if (!handler.WaitUntilUnloaded(TOOL64_LIBRARY)) {
+        std::fprintf(stderr, "click_bench: Kestrun_Tool64.dll did not leave the process\n");
+        bRan = false;
+    }
+    if (!bRan)
+        return false;
+    PrintSeries(series);
+    if (options.bPrintSamples)
+        PrintSamples(series);
+    ReportFigure("3c", "Hand-off click: Kestrun_Tool64.dll's InvokeCommand against a registry read and CreateProcess",
+                 series[0], series[1], 1.30);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -218,7 +311,7 @@ int main(int argc, char** argv)
     int nResult = 1;
     {
         CBenchInstallation installation;
-        if (!installation.Create(BenchProgramDirectory(), {TOOL_LIBRARY}) ||
+        if (!installation.Create(BenchProgramDirectory(), {TOOL_LIBRARY, TOOL64_LIBRARY, "Kestrun.exe", "Lorvane.dll"}) ||
             !installation.WriteSettings(TRANSFER_LATENCY_MS, 0))
             return 1;
         const std::string image = installation.MakeImage("boot.bin", 1024);
@@ -243,7 +336,7 @@ int main(int argc, char** argv)
         std::printf("click_bench: %d rounds after %d warm-up rounds, %lu ms before the first byte moves\n",
                     options.nRounds, options.nWarmUpRounds, TRANSFER_LATENCY_MS);
         bool bRan = RunInterleaved(series, options);
-        if (!handler.WaitUntilUnloaded()) {
+        if (!handler.WaitUntilUnloaded(TOOL_LIBRARY)) {
             std::fprintf(stderr, "click_bench: the extension did not leave the process\n");
             bRan = false;
         }
@@ -259,7 +352,7 @@ int main(int argc, char** argv)
                          series[2], 0.01);
             ReportFigure("3b", "Click latency: InvokeCommand against the bare calls it makes", series[0], series[1],
                          1.50);
-            nResult = 0;
+            nResult = RunHandOff(installation, image, options) ? 0 : 1;
         }
     }
     CoUninitialize();

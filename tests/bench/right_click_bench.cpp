@@ -1,12 +1,15 @@
 // Figures 1 and 2: what a right-click on a file costs Explorer's thread, for
-// Kestrun_Tool.dll against a do-nothing handler library built, linked and
-// bound like it (baselines/do_nothing_handler.cpp).
+// Kestrun_Tool.dll (and, in figure 1, Kestrun_Tool64.dll) against a
+// do-nothing handler library built, linked and bound like it
+// (baselines/do_nothing_handler.cpp).
 //
 //   1  A right-click on a file that is not a boot image (the common case):
 //      load the library, get its class factory, create a handler, release
 //      the factory, Initialize with the one selected file, release the
 //      handler, ask DllCanUnloadNow and unload, as COM does for Explorer.
 //      Loading the boot library, which both bind, is part of the floor.
+//      Kestrun_Tool64.dll binds no boot library; its floor is the do-nothing
+//      handler bound like it.
 //   2  Selection size: the library loaded and its factory held, a handler
 //      created, initialised with a selection of 10 000 files and released.
 //      Counting the dropped files (DragQueryFile with index 0xFFFFFFFF) is
@@ -49,6 +52,9 @@ struct HANDLER_LIBRARY
 
 const HANDLER_LIBRARY KESTRUN_TOOL = {"Kestrun_Tool.dll", &CLSID_Quorvex_Kestrun, "Kestrun_Tool.dll"};
 const HANDLER_LIBRARY DO_NOTHING = {"do_nothing_handler.dll", &CLSID_DoNothingHandler, "do-nothing handler"};
+const HANDLER_LIBRARY KESTRUN_TOOL64 = {"Kestrun_Tool64.dll", &CLSID_Quorvex_Kestrun, "Kestrun_Tool64.dll"};
+const HANDLER_LIBRARY DO_NOTHING64 = {"do_nothing_hand_off.dll", &CLSID_DoNothingHandler,
+                                      "do-nothing handler bound like Kestrun_Tool64.dll"};
 
 // A data object, released on every path.
 class CDataHolder
@@ -188,6 +194,8 @@ bool RunRightClicks(const BENCH_OPTIONS& options)
     std::vector<BENCH_SERIES> series = {
         RightClickSeries(KESTRUN_TOOL, data.Get()),
         RightClickSeries(DO_NOTHING, data.Get()),
+        RightClickSeries(KESTRUN_TOOL64, data.Get()),
+        RightClickSeries(DO_NOTHING64, data.Get()),
     };
     std::printf("right_click_bench, figure 1: %d rounds after %d warm-up rounds, %d right-clicks a sample\n",
                 options.nRounds, options.nWarmUpRounds, CLICKS_PER_SAMPLE);
@@ -198,6 +206,9 @@ bool RunRightClicks(const BENCH_OPTIONS& options)
         PrintSamples(series);
     ReportFigure("1", "Right-click on a non-image: load, factory, handler, Initialize, release, unload", series[0],
                  series[1], 1.20);
+    ReportFigure("1b", "The same through Kestrun_Tool64.dll, against a do-nothing handler bound like it", series[2],
+                 series[3], 1.10);
+    ReportFigure("1c", "The same: Kestrun_Tool64.dll against Kestrun_Tool.dll", series[2], series[0], 0);
     return true;
 }
 

@@ -6,14 +6,18 @@
 // DllRegisterServer reads the address of each function the extension's own
 // code imports and calls none of them (it is never called). What a
 // right-click costs when the handler itself does no work: the floor of the
-// right-click benchmark.
+// right-click benchmark. Built with KESTRUN_BENCH_HAND_OFF it is bound like
+// Kestrun_Tool64.dll instead: no boot library, no worker thread, a process
+// start.
 //
 // It is still a correct in-process server: each handler is an object of its
 // own, and the library stays loaded while a handler or a client's reference
 // to the factory is alive.
 
 #include "do_nothing_handler.h"
+#ifndef KESTRUN_BENCH_HAND_OFF
 #include "lorvane.h"
+#endif
 
 #include <windows.h>
 #include <objbase.h>
@@ -139,6 +143,7 @@ STDAPI DllRegisterServer()
     // advapi32
     Touch(&RegOpenKeyExA);
     Touch(&RegQueryValueExA);
+    Touch(&RegQueryValueExW);
     Touch(&RegCloseKey);
     // kernel32
     Touch(&CloseHandle);
@@ -148,28 +153,29 @@ STDAPI DllRegisterServer()
     Touch(&DeleteCriticalSection);
     Touch(&DisableThreadLibraryCalls);
     Touch(&FreeLibrary);
-    Touch(&FreeLibraryAndExitThread);
+    Touch(&GetACP);
+    Touch(&GetLastError);
     Touch(&GetModuleFileNameA);
-    Touch(&GetModuleHandleExA);
-    Touch(&GetPrivateProfileIntA);
     Touch(&GetProcAddress);
     Touch(&GetShortPathNameA);
+    Touch(&GetShortPathNameW);
     Touch(&GlobalLock);
     Touch(&GlobalUnlock);
     Touch(&LoadLibraryA);
     Touch(&MultiByteToWideChar);
     Touch(&OutputDebugStringA);
+    Touch(&WideCharToMultiByte);
     Touch(&lstrcpynA);
     Touch(&lstrcpynW);
     Touch(&lstrlenW);
     // msvcrt
-    Touch(&_beginthreadex);
     Touch(&calloc);
-    Touch(&memchr);
     Touch(&memcmp);
-    Touch(&strcmp);
+    Touch(&memmove);
     Touch(&strcpy);
     Touch(&strrchr);
+    Touch(&wcscmp);
+    Touch(&wcsrchr);
     // ole32, oleaut32, shell32, user32
     Touch(&CoCreateInstance);
     Touch(&ReleaseStgMedium);
@@ -178,13 +184,23 @@ STDAPI DllRegisterServer()
     Touch(&RegisterTypeLib);
     Touch(&SysFreeString);
     Touch(&SysStringLen);
-    Touch(&DragQueryFileA);
+    Touch(&DragQueryFileW);
     Touch(&CharNextA);
     Touch(&InsertMenuA);
     Touch(&MessageBoxA);
-    // the boot library
+#ifdef KESTRUN_BENCH_HAND_OFF
+    // the hand-off to the launcher
+    Touch(&CreateProcessW);
+    Touch(&wcslen);
+#else
+    // the worker thread and the boot library
+    Touch(&FreeLibraryAndExitThread);
+    Touch(&GetModuleHandleExA);
+    Touch(&GetPrivateProfileIntA);
+    Touch(&_beginthreadex);
     Touch(&Load_IniFile);
     Touch(&Kestrun);
+#endif
     return E_NOTIMPL;
 }
 
