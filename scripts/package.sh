@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds the package a Windows user installs, from the i686 release build:
-# build/package/Kestrun-<version>-win32.zip (Kestrun.exe, Kestrun_Tool.dll, a
-# sample LORVANE_SET.INI, install.cmd, uninstall.cmd, README.txt).
+# Builds the packages a Windows user installs, from the i686 release build:
+# build/package/Kestrun-<version>-x64.msi and -x86.msi (Windows Installer
+# packages for 64- and 32-bit Windows), and build/package/Kestrun-<version>-win32.zip
+# (Kestrun.exe, Kestrun_Tool.dll, a sample LORVANE_SET.INI, install.cmd,
+# uninstall.cmd, README.txt).
 #
 #   scripts/package.sh [build dir]
 #
@@ -9,6 +11,9 @@
 # Given another build folder it packages that build as it is configured: an
 # x64 build gives the 64-bit twin that only the install test uses.
 # KESTRUN_PACKAGE_DIR chooses the output folder (default build/package).
+# With KESTRUN_SIGN_CERT and KESTRUN_SIGN_KEY (PEM files; KESTRUN_SIGN_CA: the
+# issuers to verify against) the programs in the packages and the packages
+# are signed and verified.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
@@ -30,3 +35,10 @@ zip=$(sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p' <<<"$log")
 [ -f "$zip" ] || { echo "package.sh: cpack made no package" >&2; echo "$log" >&2; exit 1; }
 echo "$zip"
 unzip -l "$zip"
+
+cmake --build "$build" --target msi >/dev/null
+version=$(basename "$zip" | cut -d- -f2)
+for msi in "$build/package/Kestrun-$version"-*.msi; do
+  cp "$msi" "$out/"
+  ls -l "$out/$(basename "$msi")"
+done

@@ -12,6 +12,7 @@ packages=(
   llvm clang libclang-rt-14-dev
   zip unzip python3
   locales
+  wixl msitools osslsigncode openssl
 )
 
 missing=()

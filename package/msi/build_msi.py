@@ -1,0 +1,199 @@
+"""Builds a Kestrun Windows Installer package with wixl and msibuild.
+
+  build_msi.py --platform x86|x64 --version V --manufacturer M --out X.msi
+               --work DIR --launcher Kestrun.exe --extension Kestrun_Tool.dll
+               [--extension64 Kestrun_Tool64.dll (x64)] --settings LORVANE_SET.INI
+
+The files are staged under their installed names in DIR with Kestrun.wxs.
+With KESTRUN_SIGN_CERT and KESTRUN_SIGN_KEY set, the programs are signed
+before they go into the package, and the package after it is complete; both
+signatures are verified (signing.py).
+"""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import uuid
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import registration_rows  # noqa: E402
+import signing  # noqa: E402
+
+# ProductCode = a name-based UUID of platform and version: a new version is a
+# new product (major upgrade); the same build made twice is the same product.
+PRODUCT_CODE_NAMESPACE = uuid.UUID("9ABA854F-D73C-42BA-8F24-A66CD60D6635")
+MSIDB_COMPONENT_REGISTRY_KEYPATH = 4
+MSIDB_COMPONENT_64BIT = 256
+CLASSES = "Software\\Classes\\"
+# HKMU: HKLM for a per-machine install, HKCU for a per-user one.
+ROOT_HKMU = -1
+
+
+def fail(message):
+    sys.exit("build_msi.py: " + message)
+
+
+def run_wixl(work, platform, version, manufacturer, msi):
+    product_code = str(uuid.uuid5(PRODUCT_CODE_NAMESPACE, "%s %s" % (platform, version))).upper()
+    command = ["wixl", "-a", platform, "-o", msi,
+               "-D", "Version=" + version, "-D", "ProductCode=" + product_code,
+               "-D", "Platform=" + platform, "-D", "Manufacturer=" + manufacturer, "Kestrun.wxs"]
+    result = subprocess.run(command, cwd=work, capture_output=True, text=True)
+    # wixl leaves out what it does not know with a warning and still exits 0;
+    # a package missing an attribute is not the package described.
+    noise = [line for line in (result.stdout + result.stderr).splitlines() if line.strip()]
+    if result.returncode != 0 or noise:
+        fail("wixl failed (exit code %d):\n%s" % (result.returncode, "\n".join(noise)))
+
+
+def quote(text):
+    if "'" in text:
+        fail("no apostrophe may appear in a table value: %r" % text)
+    return "'%s'" % text
+
+
+def insert(table, **columns):
+    # The query parser knows no NULL literal: an empty column is left out.
+    columns = {c: v for c, v in columns.items() if v is not None}
+    return "INSERT INTO `%s` (%s) VALUES (%s)" % (
+        table, ", ".join("`%s`" % c for c in columns),
+        ", ".join(str(v) if isinstance(v, int) else quote(v) for v in columns.values()))
+
+
+def table_rows(msi, table):
+    result = subprocess.run(["msiinfo", "export", msi, table], capture_output=True, text=True, check=True)
+    return [line.split("\t") for line in result.stdout.splitlines()[3:]]
+
+
+def registry_queries(rows, platform, actions):
+    """actions: those the execute sequence already has. wixl schedules the
+    registry actions only when it wrote rows itself."""
+    queries, keypath = [], None
+    for action, number in (("RemoveRegistryValues", 2600), ("WriteRegistryValues", 5000)):
+        if action not in actions:
+            queries.append(sequence("InstallExecuteSequence", action, number))
+    for index, (key, name, value, component) in enumerate(rows):
+        row_id = "Registry%02d" % index
+        queries.append(insert("Registry", Registry=row_id, Root=ROOT_HKMU, Key=CLASSES + key,
+                              Name=name, Value=value, Component_=component))
+        if key.endswith("\\shell\\open\\command") and component == "Registration":
+            keypath = row_id
+    if keypath is None:
+        fail("no open command among the registry rows")
+    # The open command stands for the registration: repair checks it.
+    attributes = MSIDB_COMPONENT_REGISTRY_KEYPATH | (MSIDB_COMPONENT_64BIT if platform == "x64" else 0)
+    queries.append("UPDATE `Component` SET `KeyPath` = '%s', `Attributes` = %d WHERE `Component` = 'Registration'"
+                   % (keypath, attributes))
+    return queries
+
+
+def sequence(table, action, number, condition=None):
+    return insert(table, Action=action, Sequence=number, Condition=condition)
+
+
+def search_and_copy_queries():
+    """The user's Lorvane.dll: found beside the package (or in LORVANEDIR),
+    copied into the install folder, and the copy removed at uninstall. The
+    package folder is known only after ResolveSource, so the search runs after
+    it and before the launch conditions, ahead of InstallInitialize: a refusal
+    changes nothing."""
+    queries = [
+        "CREATE TABLE `DrLocator` (`Signature_` CHAR(72) NOT NULL, `Parent` CHAR(72), `Path` CHAR(255), "
+        "`Depth` SHORT PRIMARY KEY `Signature_`, `Parent`, `Path`)",
+        "CREATE TABLE `MoveFile` (`FileKey` CHAR(72) NOT NULL, `Component_` CHAR(72) NOT NULL, "
+        "`SourceName` CHAR(255) LOCALIZABLE, `DestName` CHAR(255) LOCALIZABLE, `SourceFolder` CHAR(72), "
+        "`DestFolder` CHAR(72) NOT NULL, `Options` SHORT NOT NULL PRIMARY KEY `FileKey`)",
+        insert("Signature", Signature="LorvaneDll", FileName="Lorvane.dll"),
+        insert("DrLocator", Signature_="LorvaneDll", Path="[LORVANE_SEARCH_DIR]", Depth=0),
+        insert("AppSearch", Property="LORVANE_DLL", Signature_="LorvaneDll"),
+        # SourceFolder holds the file's full path: SourceName stays empty.
+        insert("MoveFile", FileKey="LorvaneCopy", Component_="Launcher", DestName="Lorvane.dll",
+               SourceFolder="LORVANE_DLL", DestFolder="INSTALLDIR", Options=0),
+        # 2: at uninstall only.
+        insert("RemoveFile", FileKey="LorvaneCopy", Component_="Launcher", FileName="Lorvane.dll",
+               DirProperty="INSTALLDIR", InstallMode=2),
+        "UPDATE `Property` SET `Value` = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;LORVANEDIR;LORVANE_DLL' "
+        "WHERE `Property` = 'SecureCustomProperties'",
+    ]
+    for table in ("InstallUISequence", "InstallExecuteSequence"):
+        queries += [
+            "UPDATE `%s` SET `Sequence` = 870 WHERE `Action` = 'LaunchConditions'" % table,
+            sequence(table, "ResolveSource", 850, "NOT Installed"),
+            sequence(table, "SearchGivenFolder", 851, "NOT Installed AND LORVANEDIR"),
+            sequence(table, "SearchPackageFolder", 852, "NOT Installed AND NOT LORVANEDIR"),
+            sequence(table, "AppSearch", 860, "NOT Installed"),
+            sequence(table, "PerUserFolder", 990, "NOT ALLUSERS AND NOT INSTALLDIR"),
+        ]
+    queries.append(sequence("InstallExecuteSequence", "MoveFiles", 3800))
+    return queries
+
+
+def main():
+    try:
+        build()
+    except (signing.SigningError, ValueError) as e:
+        fail(str(e))
+
+
+def build():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--platform", choices=["x86", "x64"], required=True)
+    parser.add_argument("--version", required=True)
+    parser.add_argument("--manufacturer", required=True)
+    parser.add_argument("--out", required=True)
+    parser.add_argument("--work", required=True)
+    parser.add_argument("--launcher", required=True)
+    parser.add_argument("--extension", required=True)
+    parser.add_argument("--extension64")
+    parser.add_argument("--settings", required=True)
+    args = parser.parse_args()
+    if (args.platform == "x64") != (args.extension64 is not None):
+        fail("--extension64 belongs to the x64 package, and only to it")
+
+    work = os.path.abspath(args.work)
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    staged = {"Kestrun.exe": args.launcher, "Kestrun_Tool.dll": args.extension, "LORVANE_SET.INI": args.settings}
+    if args.extension64:
+        staged["Kestrun_Tool64.dll"] = args.extension64
+    for name, source in staged.items():
+        shutil.copyfile(source, os.path.join(work, name))
+    shutil.copyfile(os.path.join(HERE, "Kestrun.wxs"), os.path.join(work, "Kestrun.wxs"))
+
+    signer = signing.from_environment()
+    if signer:
+        for name in staged:
+            if name.endswith((".exe", ".dll")):
+                signer.sign(os.path.join(work, name))
+
+    libraries = [(os.path.join(work, "Kestrun_Tool.dll"), "Kestrun_Tool.dll", "INSTALLDIR", "Extension")]
+    if args.extension64:
+        libraries.append((os.path.join(work, "Kestrun_Tool64.dll"), "Kestrun_Tool64.dll", "INSTALLDIR", "Extension64"))
+    rows = registration_rows.package_rows(libraries, "Kestrun.exe", "Registration")
+
+    msi = os.path.join(work, "Kestrun.msi")
+    run_wixl(work, args.platform, args.version, args.manufacturer, msi)
+    actions = {row[0] for row in table_rows(msi, "InstallExecuteSequence")}
+    queries = registry_queries(rows, args.platform, actions) + search_and_copy_queries()
+    command = ["msibuild", msi]
+    for q in queries:
+        command += ["-q", q]
+    result = subprocess.run(command, capture_output=True, text=True)
+    if result.returncode != 0 or result.stdout.strip() or result.stderr.strip():
+        fail("msibuild failed (exit code %d):\n%s%s" % (result.returncode, result.stdout, result.stderr))
+    out = os.path.abspath(args.out)
+    os.makedirs(os.path.dirname(out), exist_ok=True)
+    if os.path.exists(out):
+        os.remove(out)
+    if signer:
+        signer.sign(msi, out)
+    else:
+        shutil.copyfile(msi, out)
+    print(out)
+
+
+if __name__ == "__main__":
+    main()

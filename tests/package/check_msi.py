@@ -1,0 +1,90 @@
+"""Static checks of the Windows Installer packages, read with msiinfo: what
+Windows Installer will do with them, short of running it.
+
+  check_msi.py PACKAGE...     (named Kestrun-<version>-<platform>.msi)
+"""
+
+import os
+import subprocess
+import sys
+import unittest
+
+CLASSES = "Software\\Classes\\"
+REDIRECTED = ("CLSID\\", "Interface\\")
+MSIDB_64BIT = 256
+
+
+def table(msi, name):
+    out = subprocess.run(["msiinfo", "export", msi, name], capture_output=True, text=True, check=True).stdout
+    lines = out.splitlines()
+    columns = lines[0].split("\t")
+    return [dict(zip(columns, line.split("\t"))) for line in lines[3:]]
+
+
+class Package(unittest.TestCase):
+    packages = None
+
+    def each(self, check):
+        for msi in self.packages:
+            _, version, platform = os.path.basename(msi)[:-len(".msi")].split("-", 2)
+            with self.subTest(package=os.path.basename(msi)):
+                check(msi, version, platform)
+
+    def test_holds_the_deliverables_for_its_platform_and_never_a_boot_library(self):
+        def check(msi, version, platform):
+            files = {row["FileName"].split("|")[-1] for row in table(msi, "File")}
+            expected = {"Kestrun.exe", "Kestrun_Tool.dll", "LORVANE_SET.INI"}
+            if platform.startswith("x64"):
+                expected.add("Kestrun_Tool64.dll")
+            self.assertEqual(expected, files)
+        self.each(check)
+
+    def test_one_product_family_with_a_product_code_per_package(self):
+        products, families = set(), set()
+
+        def check(msi, version, platform):
+            properties = {row["Property"]: row["Value"] for row in table(msi, "Property")}
+            # What Programs and Features shows; per machine unless asked.
+            self.assertEqual(("Kestrun", version, "Kestrun", "1"),
+                             (properties["ProductName"], properties["ProductVersion"], properties["Manufacturer"],
+                              properties["ALLUSERS"]))
+            products.add(properties["ProductCode"])
+            families.add(properties["UpgradeCode"])
+        self.each(check)
+        self.assertEqual((len(self.packages), 1), (len(products), len(families)))
+
+    def test_registry_rows_follow_the_install_context_in_the_right_view(self):
+        def check(msi, version, platform):
+            bits = {row["Component"]: int(row["Attributes"]) & MSIDB_64BIT for row in table(msi, "Component")}
+            for row in table(msi, "Registry"):
+                # -1: HKLM for a per-machine install, HKCU for a per-user one.
+                self.assertEqual("-1", row["Root"], row["Key"])
+                self.assertTrue(row["Key"].startswith(CLASSES), row["Key"])
+                key = row["Key"][len(CLASSES):]
+                if key.startswith(REDIRECTED):
+                    # Class and interface keys: in the view of their library.
+                    wants_64 = row["Component_"] == "Extension64"
+                else:
+                    # Shared keys from a 32-bit component would reach the
+                    # 32-bit view only: they belong to the 64-bit one.
+                    self.assertEqual("Registration", row["Component_"], key)
+                    wants_64 = platform.startswith("x64")
+                self.assertEqual(MSIDB_64BIT if wants_64 else 0, bits[row["Component_"]], key)
+        self.each(check)
+
+    def test_finds_the_boot_library_before_anything_is_changed(self):
+        def check(msi, version, platform):
+            for name in ("InstallExecuteSequence", "InstallUISequence"):
+                sequence = {row["Action"]: int(row["Sequence"]) for row in table(msi, name)}
+                order = ["CostInitialize", "ResolveSource", "AppSearch", "LaunchConditions", "CostFinalize"]
+                self.assertEqual(order, sorted(order, key=sequence.__getitem__), name)
+                if name == "InstallExecuteSequence":
+                    self.assertLess(sequence["LaunchConditions"], sequence["InstallInitialize"])
+                    self.assertLess(sequence["InstallValidate"], sequence["MoveFiles"])
+                    self.assertLess(sequence["MoveFiles"], sequence["InstallFiles"])
+        self.each(check)
+
+
+if __name__ == "__main__":
+    Package.packages = sys.argv[1:]
+    unittest.main(argv=sys.argv[:1], verbosity=2)

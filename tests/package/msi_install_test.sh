@@ -1,0 +1,166 @@
+#!/usr/bin/env bash
+# The Windows Installer package under Wine, as a user or a deployment system
+# runs it: msiexec /qn refuses without the user's Lorvane.dll and changes
+# nothing, installs (files, both registry views, Programs and Features),
+# boots through the launcher (as the shell opens a file) and through the
+# 64-bit extension (as 64-bit Explorer's menu does), is replaced in place by a newer version that finds Lorvane.dll through
+# LORVANEDIR, refuses a downgrade, and uninstalls to the registry it started
+# from, leaving the user's own Lorvane.dll alone. Then the same per user
+# (ALLUSERS=""): files and keys land in the user's folders and hive.
+#
+#   msi_install_test.sh <package> <newer package> <wine-run> <shell_open.exe> <explorer_host.exe>
+#                        <stand-in Lorvane.dll>
+#
+# wine-run runs a Windows program in the prefix under test (the x64 test
+# build's session, or any other runner with the same interface).
+set -uo pipefail
+msi=$1 newer=$2 wine_run=$3 shell_open=$4 explorer_host=$5 standin=$6
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/msi_common.sh"
+
+passed=0 failed=0
+check() {
+  local what=$1; shift
+  if "$@"; then passed=$((passed + 1)); echo "ok: $what"
+  else failed=$((failed + 1)); echo "FAILED: $what"; fi
+}
+equal() { [ "$1" == "$2" ]; }
+now() { date +%s.%N; }
+took() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.2f", b - a }'; }
+
+drive_c=$(win winepath -u 'C:\') || { echo "no Wine prefix"; exit 1; }
+drive_c=${drive_c%/}
+T="$drive_c/KestrunMsiTest" WT='C:\KestrunMsiTest'
+trap 'rm -rf "$T"' EXIT
+rm -rf "$T"
+mkdir -p "$T/package" "$T/newer" "$T/vendor" "$T/device" "$T/hosts" "$T/images"
+cp "$msi" "$T/package/Kestrun.msi"
+cp "$newer" "$T/newer/Kestrun.msi"
+cp "$standin" "$T/vendor/Lorvane.dll"
+cp "$shell_open" "$explorer_host" "$T/hosts/"
+head -c 65536 /dev/urandom > "$T/images/open.bin"
+head -c 32768 /dev/urandom > "$T/images/menu.bin"
+
+property() { msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' -v p="$2" '$1 == p { print $2 }'; }
+product=$(property "$msi" ProductCode) newer_product=$(property "$newer" ProductCode)
+version=$(property "$msi" ProductVersion) newer_version=$(property "$newer" ProductVersion)
+CLASSES='HKLM\Software\Classes'
+ARP='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+COMMAND_KEY='Applications\Kestrun.exe\shell\open\command'
+HANDLER_KEY='*\ShellEx\ContextMenuHandlers\Quorvex_Kestrun'
+CLASS_KEY='CLSID\{8E16B892-3BB6-4001-B262-8CEDC2A6041D}'
+
+msiexec() { win msiexec "$@" /qn; }
+default_of() { win reg query "$1" /ve /reg:"${2:-64}" | sed -n 's/^ *(Default) *REG_SZ *//p'; }
+named_of() { win reg query "$1" /v "$2" | sed -n "s/^ *$2 *REG_SZ *//p"; }
+has_key() { win reg query "$1" /reg:"${2:-64}" | grep -q '^HKEY_'; }
+no_key() { ! has_key "$@"; }
+snapshot() { win reg export "$1" "$WT\\$2.reg" /y >/dev/null; }  # snapshot <root key> <name>
+same_registry() { python3 "$here/msi_registry.py" same "$T/$1.reg" "$T/$2.reg"; }
+records() { [ -f "$T/device/device.log" ] && tr -d '\r' < "$T/device/device.log" | wc -l || echo 0; }
+# The newest device record names the image it got, the line's last field.
+last_image() { tr -d '\r' < "$T/device/device.log" | tail -n 1 | awk -F'\t' '{ sub("image=", "", $4); print $4 }'; }
+installed_files() { (cd "$1" 2>/dev/null && ls | LC_ALL=C sort | tr '\n' ' '); }
+
+# A run that broke off may have left the product installed.
+for p in "$newer_product" "$product"; do win msiexec /x "$p" /qn >/dev/null; done
+seed_shared_parents
+trap 'unseed_shared_parents; rm -rf "$T"' EXIT
+snapshot "$CLASSES" start
+folder="$drive_c/Program Files (x86)/Kestrun"
+WF='C:\Program Files (x86)\Kestrun\'
+
+echo "== without Lorvane.dll beside the package"
+start=$(now)
+win msiexec /i "$WT\\package\\Kestrun.msi" /qn >/dev/null; status=$?
+echo "refused in $(took "$start") s"
+check "refused with 1603 (exit code $status)" equal "$status" "$FATAL"
+check "installed no file" test ! -e "$folder"
+check "no entry in Programs and Features" no_key "$ARP\\$product"
+check "wrote no key" no_key "$CLASSES\\$COMMAND_KEY"
+
+echo "== install, Lorvane.dll beside the package"
+cp "$standin" "$T/package/Lorvane.dll"
+start=$(now)
+win msiexec /i "$WT\\package\\Kestrun.msi" /qn; status=$?
+echo "installed in $(took "$start") s"
+check "installed (exit code $status)" equal "$status" 0
+check "the programs, the settings and a copy of Lorvane.dll in Program Files (x86)\\Kestrun" \
+  equal "$(installed_files "$folder")" "Kestrun.exe Kestrun_Tool.dll Kestrun_Tool64.dll LORVANE_SET.INI Lorvane.dll "
+check "the copy is the user's library" cmp -s "$standin" "$folder/Lorvane.dll"
+check "Programs and Features: name, version, publisher" equal \
+  "$(named_of "$ARP\\$product" DisplayName)|$(named_of "$ARP\\$product" DisplayVersion)|$(named_of "$ARP\\$product" Publisher)" \
+  "Kestrun|$version|Kestrun"
+check "open command: the launcher's long path quoted, then the quoted file" \
+  equal "$(default_of "$CLASSES\\$COMMAND_KEY")" "\"${WF}Kestrun.exe\" \"%1\""
+check "the handler, in the shared keys every program sees" has_key "$CLASSES\\$HANDLER_KEY"
+server32=$(default_of "$CLASSES\\$CLASS_KEY\\InprocServer32" 32)
+server64=$(default_of "$CLASSES\\$CLASS_KEY\\InprocServer32" 64)
+echo "in-process servers: $server32 (32-bit view), $server64 (64-bit view)"
+check "the two views name two different libraries" test -n "$server32" -a -n "$server64" -a "$server32" != "$server64"
+check "the shared keys are not written into the 32-bit view" no_key "$CLASSES\\Wow6432Node\\$HANDLER_KEY"
+
+echo "== booting through the launcher and through the 64-bit extension"
+printf '%s\r\n' '[LORVANE_STANDIN]' "DeviceDir=$WT\\device" >> "$folder/LORVANE_SET.INI"
+win "$WT\\hosts\\shell_open.exe" "$WT\\images\\open.bin"; status=$?
+check "the launcher booted (exit code $status)" equal "$status" 0
+check "the device got the opened image" equal "$(records) $(last_image)" "1 $WT\\images\\open.bin"
+check "through the installed copy of Lorvane.dll" test -s "$folder/lorvane_calls.log"
+win "$WT\\hosts\\explorer_host.exe" "$WT\\images\\menu.bin"; status=$?
+check "the menu click was taken (exit code $status)" equal "$status" 0
+# The 64-bit extension starts the launcher and returns: the boot follows.
+for _ in $(seq 100); do [ "$(records)" -ge 2 ] && break; sleep 0.1; done
+check "the launcher it started booted the clicked image" equal "$(records) $(last_image)" "2 $WT\\images\\menu.bin"
+rm -f "$folder/lorvane_calls.log"
+
+echo "== upgrade to $newer_version, Lorvane.dll given as LORVANEDIR"
+start=$(now)
+win msiexec /i "$WT\\newer\\Kestrun.msi" "LORVANEDIR=$WT\\vendor" /qn; status=$?
+echo "upgraded in $(took "$start") s"
+check "upgraded (exit code $status)" equal "$status" 0
+check "the older version is gone from Programs and Features" no_key "$ARP\\$product"
+check "the newer one is there" equal "$(named_of "$ARP\\$newer_product" DisplayVersion)" "$newer_version"
+check "in place, with its copy of Lorvane.dll" \
+  equal "$(installed_files "$folder")" "Kestrun.exe Kestrun_Tool.dll Kestrun_Tool64.dll LORVANE_SET.INI Lorvane.dll "
+check "the open command still names the launcher" \
+  equal "$(default_of "$CLASSES\\$COMMAND_KEY")" "\"${WF}Kestrun.exe\" \"%1\""
+win msiexec /i "$WT\\package\\Kestrun.msi" /qn; status=$?
+check "the older version refuses to replace the newer (exit code $status)" equal "$status" "$FATAL"
+check "and leaves it installed" has_key "$ARP\\$newer_product"
+
+echo "== uninstall"
+start=$(now)
+win msiexec /x "$WT\\newer\\Kestrun.msi" /qn; status=$?
+echo "uninstalled in $(took "$start") s"
+check "uninstalled (exit code $status)" equal "$status" 0
+check "no file left" test ! -e "$folder"
+snapshot "$CLASSES" end
+check "the registry is as before the install, key by key" same_registry start end
+check "no entry in Programs and Features" no_key "$ARP\\$newer_product"
+check "the user's Lorvane.dll beside the package stays" cmp -s "$standin" "$T/package/Lorvane.dll"
+check "the user's Lorvane.dll in LORVANEDIR stays" cmp -s "$standin" "$T/vendor/Lorvane.dll"
+
+echo "== per user: ALLUSERS=\"\""
+# Wine does not merge the user's classes into HKEY_CLASSES_ROOT and always
+# runs as an administrator: where things land is what can be checked here.
+local_app_data=$(win cmd /c 'echo %LOCALAPPDATA%' | tail -n 1)
+user_folder=$(win winepath -u "$local_app_data\\Programs\\Kestrun")
+snapshot 'HKCU\Software' user-start
+win msiexec /i "$WT\\package\\Kestrun.msi" ALLUSERS= /qn; status=$?
+check "installed for the user (exit code $status)" equal "$status" 0
+check "files in the user's LocalAppData\\Programs\\Kestrun" \
+  equal "$(installed_files "$user_folder")" "Kestrun.exe Kestrun_Tool.dll Kestrun_Tool64.dll LORVANE_SET.INI Lorvane.dll "
+check "nothing in Program Files (x86)" test ! -e "$folder"
+check "open command under HKCU\\Software\\Classes" \
+  equal "$(default_of "HKCU\\Software\\Classes\\$COMMAND_KEY")" "\"$local_app_data\\Programs\\Kestrun\\Kestrun.exe\" \"%1\""
+check "the handler under HKCU\\Software\\Classes" has_key "HKCU\\Software\\Classes\\$HANDLER_KEY"
+check "no key for the whole machine" no_key "$CLASSES\\$COMMAND_KEY"
+# Wine keeps no install context for the removal: it is given again.
+win msiexec /x "$WT\\package\\Kestrun.msi" ALLUSERS= /qn; status=$?
+check "uninstalled for the user (exit code $status)" equal "$status" 0
+check "no file left in the user's folder" test ! -e "$user_folder"
+snapshot 'HKCU\Software' user-end
+check "the user's registry is as before" same_registry user-start user-end
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Signing with a throwaway certificate made here: the package step signs the
+# programs before they go into the package and the package itself; the
+# signatures verify against the issuing CA and no longer do once one byte of
+# the signed content changes. (Wine installs unsigned and tampered packages
+# alike: osslsigncode verify is the check.)
+#
+#   msi_signature_test.sh <work dir> <build_msi.py and its arguments, without --out and --work>
+set -uo pipefail
+work=$1; shift
+passed=0 failed=0
+check() {
+  local what=$1; shift
+  if "$@"; then passed=$((passed + 1)); echo "ok: $what"
+  else failed=$((failed + 1)); echo "FAILED: $what"; fi
+}
+verifies() { osslsigncode verify -CAfile "$work/ca.pem" -in "$1" >"$work/verify.log" 2>&1; }
+fails_to_verify() { ! verifies "$1"; }
+has_signature_stream() { msiinfo streams "$1" | grep -q 'DigitalSignature$'; }
+
+rm -rf "$work" && mkdir -p "$work"
+trap 'rm -rf "$work"' EXIT
+# A CA and a code-signing certificate it issued, valid for a day.
+openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "/CN=Kestrun test CA" \
+  -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign" \
+  -keyout "$work/ca.key" -out "$work/ca.pem" 2>/dev/null
+openssl req -newkey rsa:2048 -nodes -subj "/CN=Kestrun test signer" \
+  -keyout "$work/signer.key" -out "$work/signer.csr" 2>/dev/null
+printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' > "$work/ext"
+openssl x509 -req -in "$work/signer.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" -CAcreateserial -days 1 \
+  -extfile "$work/ext" -out "$work/signer.pem" 2>/dev/null
+check "made a throwaway code-signing certificate" test -s "$work/signer.pem"
+
+KESTRUN_SIGN_CERT="$work/signer.pem" KESTRUN_SIGN_KEY="$work/signer.key" KESTRUN_SIGN_CA="$work/ca.pem" \
+  "$@" --work "$work/stage" --out "$work/Kestrun.msi"
+check "the package step signed and verified the package" verifies "$work/Kestrun.msi"
+check "the package holds a signature stream" has_signature_stream "$work/Kestrun.msi"
+mkdir -p "$work/extracted"
+(cd "$work/extracted" && msiextract "$work/Kestrun.msi" >/dev/null)
+for program in Kestrun.exe Kestrun_Tool.dll; do
+  path=$(find "$work/extracted" -name "$program" | head -n 1)
+  check "$program in the package is signed" verifies "$path"
+done
+
+# One byte of the embedded cabinet changed.
+cp "$work/Kestrun.msi" "$work/tampered.msi"
+offset=$(grep -obUaP 'MSCF' "$work/tampered.msi" | head -n 1 | cut -d: -f1)
+check "found the cabinet in the package" test -n "$offset"
+position=$((offset + 200))
+byte=$(od -An -tu1 -j "$position" -N1 "$work/tampered.msi" | tr -d ' ')
+printf "$(printf '\\%03o' $(((byte + 1) % 256)))" | dd of="$work/tampered.msi" bs=1 seek="$position" conv=notrunc status=none
+check "one byte changed" fails_to_verify "$work/tampered.msi"
+
+# Half a configuration is a mistake, not a reason to ship unsigned.
+KESTRUN_SIGN_CERT="$work/signer.pem" "$@" --work "$work/stage2" --out "$work/half.msi" 2>/dev/null
+check "a certificate without a key stops the package step" test ! -e "$work/half.msi"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
