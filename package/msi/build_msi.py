@@ -94,7 +94,7 @@ def sequence(table, action, number, condition=None):
     return insert(table, Action=action, Sequence=number, Condition=condition)
 
 
-def search_and_copy_queries():
+def search_and_copy_queries(platform):
     """The user's Lorvane.dll: found beside the package (or in LORVANEDIR),
     copied into the install folder, and the copy removed at uninstall. The
     package folder is known only after ResolveSource, so the search runs after
@@ -127,6 +127,8 @@ def search_and_copy_queries():
             sequence(table, "AppSearch", 860, "NOT Installed"),
             sequence(table, "PerUserFolder", 990, "NOT ALLUSERS AND NOT INSTALLDIR"),
         ]
+        if platform == "x64":
+            queries.append(sequence(table, "FollowInstallDir", 991, "INSTALLDIR AND NOT INSTALLDIR64"))
     queries.append(sequence("InstallExecuteSequence", "MoveFiles", 3800))
     return queries
 
@@ -169,6 +171,8 @@ def build():
             if name.endswith((".exe", ".dll")):
                 signer.sign(os.path.join(work, name))
 
+    # The type library's HELPDIR is one value both libraries write: whichever
+    # registers last wins. The package names the launcher's folder for both.
     libraries = [(os.path.join(work, "Kestrun_Tool.dll"), "Kestrun_Tool.dll", "INSTALLDIR", "Extension")]
     if args.extension64:
         libraries.append((os.path.join(work, "Kestrun_Tool64.dll"), "Kestrun_Tool64.dll", "INSTALLDIR", "Extension64"))
@@ -177,7 +181,7 @@ def build():
     msi = os.path.join(work, "Kestrun.msi")
     run_wixl(work, args.platform, args.version, args.manufacturer, msi)
     actions = {row[0] for row in table_rows(msi, "InstallExecuteSequence")}
-    queries = registry_queries(rows, args.platform, actions) + search_and_copy_queries()
+    queries = registry_queries(rows, args.platform, actions) + search_and_copy_queries(args.platform)
     command = ["msibuild", msi]
     for q in queries:
         command += ["-q", q]

@@ -12,6 +12,8 @@ import unittest
 CLASSES = "Software\\Classes\\"
 REDIRECTED = ("CLSID\\", "Interface\\")
 MSIDB_64BIT = 256
+# The roots of the folder trees whose bitness validation checks (ICE80).
+FOLDER_BITS = {"ProgramFilesFolder": 0, "ProgramFiles64Folder": MSIDB_64BIT}
 
 
 def table(msi, name):
@@ -70,6 +72,24 @@ class Package(unittest.TestCase):
                     self.assertEqual("Registration", row["Component_"], key)
                     wants_64 = platform.startswith("x64")
                 self.assertEqual(MSIDB_64BIT if wants_64 else 0, bits[row["Component_"]], key)
+        self.each(check)
+
+    def test_every_component_in_a_folder_of_its_own_bitness(self):
+        # Validation (ICE80) rejects a 64-bit component under the 32-bit
+        # Program Files and a 32-bit one under the 64-bit Program Files.
+        def check(msi, version, platform):
+            parents = {row["Directory"]: row["Directory_Parent"] for row in table(msi, "Directory")}
+
+            def root(directory):
+                while directory in parents and directory not in FOLDER_BITS:
+                    directory = parents[directory]
+                return directory
+            misplaced = ["%s (%d-bit) in %s under %s" % (
+                             row["Component"], 64 if int(row["Attributes"]) & MSIDB_64BIT else 32,
+                             row["Directory_"], root(row["Directory_"]))
+                         for row in table(msi, "Component")
+                         if FOLDER_BITS.get(root(row["Directory_"])) != int(row["Attributes"]) & MSIDB_64BIT]
+            self.assertFalse(misplaced, "; ".join(misplaced))
         self.each(check)
 
     def test_finds_the_boot_library_before_anything_is_changed(self):

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows Installer package under Wine, as a user or a deployment system
 # runs it: msiexec /qn refuses without the user's Lorvane.dll and changes
-# nothing, installs (files, both registry views, Programs and Features),
+# nothing, installs (files in both Program Files, both registry views,
+# Programs and Features),
 # boots through the launcher (as the shell opens a file) and through the
 # 64-bit extension (as 64-bit Explorer's menu does), is replaced in place by a newer version that finds Lorvane.dll through
 # LORVANEDIR, refuses a downgrade, and uninstalls to the registry it started
@@ -67,7 +68,9 @@ for p in "$newer_product" "$product"; do win msiexec /x "$p" /qn >/dev/null; don
 seed_shared_parents
 trap 'unseed_shared_parents; rm -rf "$T"' EXIT
 snapshot "$CLASSES" start
-folder="$drive_c/Program Files (x86)/Kestrun"
+# The 32-bit programs, the settings and the copy of Lorvane.dll in the 32-bit
+# Program Files; the 64-bit library in the 64-bit one.
+folder="$drive_c/Program Files (x86)/Kestrun" folder64="$drive_c/Program Files/Kestrun"
 WF='C:\Program Files (x86)\Kestrun\'
 
 echo "== without Lorvane.dll beside the package"
@@ -75,7 +78,7 @@ start=$(now)
 win msiexec /i "$WT\\package\\Kestrun.msi" /qn >/dev/null; status=$?
 echo "refused in $(took "$start") s"
 check "refused with 1603 (exit code $status)" equal "$status" "$FATAL"
-check "installed no file" test ! -e "$folder"
+check "installed no file" test ! -e "$folder" -a ! -e "$folder64"
 check "no entry in Programs and Features" no_key "$ARP\\$product"
 check "wrote no key" no_key "$CLASSES\\$COMMAND_KEY"
 
@@ -85,8 +88,9 @@ start=$(now)
 win msiexec /i "$WT\\package\\Kestrun.msi" /qn; status=$?
 echo "installed in $(took "$start") s"
 check "installed (exit code $status)" equal "$status" 0
-check "the programs, the settings and a copy of Lorvane.dll in Program Files (x86)\\Kestrun" \
-  equal "$(installed_files "$folder")" "Kestrun.exe Kestrun_Tool.dll Kestrun_Tool64.dll LORVANE_SET.INI Lorvane.dll "
+check "the 32-bit programs, the settings and a copy of Lorvane.dll in Program Files (x86)\\Kestrun" \
+  equal "$(installed_files "$folder")" "Kestrun.exe Kestrun_Tool.dll LORVANE_SET.INI Lorvane.dll "
+check "the 64-bit library in Program Files\\Kestrun" equal "$(installed_files "$folder64")" "Kestrun_Tool64.dll "
 check "the copy is the user's library" cmp -s "$standin" "$folder/Lorvane.dll"
 check "Programs and Features: name, version, publisher" equal \
   "$(named_of "$ARP\\$product" DisplayName)|$(named_of "$ARP\\$product" DisplayVersion)|$(named_of "$ARP\\$product" Publisher)" \
@@ -120,8 +124,8 @@ echo "upgraded in $(took "$start") s"
 check "upgraded (exit code $status)" equal "$status" 0
 check "the older version is gone from Programs and Features" no_key "$ARP\\$product"
 check "the newer one is there" equal "$(named_of "$ARP\\$newer_product" DisplayVersion)" "$newer_version"
-check "in place, with its copy of Lorvane.dll" \
-  equal "$(installed_files "$folder")" "Kestrun.exe Kestrun_Tool.dll Kestrun_Tool64.dll LORVANE_SET.INI Lorvane.dll "
+check "in place, with its copy of Lorvane.dll" equal "$(installed_files "$folder") $(installed_files "$folder64")" \
+  "Kestrun.exe Kestrun_Tool.dll LORVANE_SET.INI Lorvane.dll  Kestrun_Tool64.dll "
 check "the open command still names the launcher" \
   equal "$(default_of "$CLASSES\\$COMMAND_KEY")" "\"${WF}Kestrun.exe\" \"%1\""
 win msiexec /i "$WT\\package\\Kestrun.msi" /qn; status=$?
@@ -133,7 +137,7 @@ start=$(now)
 win msiexec /x "$WT\\newer\\Kestrun.msi" /qn; status=$?
 echo "uninstalled in $(took "$start") s"
 check "uninstalled (exit code $status)" equal "$status" 0
-check "no file left" test ! -e "$folder"
+check "no file left" test ! -e "$folder" -a ! -e "$folder64"
 snapshot "$CLASSES" end
 check "the registry is as before the install, key by key" same_registry start end
 check "no entry in Programs and Features" no_key "$ARP\\$newer_product"
@@ -148,9 +152,10 @@ user_folder=$(win winepath -u "$local_app_data\\Programs\\Kestrun")
 snapshot 'HKCU\Software' user-start
 win msiexec /i "$WT\\package\\Kestrun.msi" ALLUSERS= /qn; status=$?
 check "installed for the user (exit code $status)" equal "$status" 0
-check "files in the user's LocalAppData\\Programs\\Kestrun" \
+# One folder, as Windows' own per-user install makes of both Program Files.
+check "every file in the user's LocalAppData\\Programs\\Kestrun" \
   equal "$(installed_files "$user_folder")" "Kestrun.exe Kestrun_Tool.dll Kestrun_Tool64.dll LORVANE_SET.INI Lorvane.dll "
-check "nothing in Program Files (x86)" test ! -e "$folder"
+check "nothing in either Program Files" test ! -e "$folder" -a ! -e "$folder64"
 check "open command under HKCU\\Software\\Classes" \
   equal "$(default_of "HKCU\\Software\\Classes\\$COMMAND_KEY")" "\"$local_app_data\\Programs\\Kestrun\\Kestrun.exe\" \"%1\""
 check "the handler under HKCU\\Software\\Classes" has_key "HKCU\\Software\\Classes\\$HANDLER_KEY"
