@@ -21,6 +21,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import registration_rows  # noqa: E402
 import signing  # noqa: E402
+from pe_image import PeImage  # noqa: E402  (registration_rows put it on the path)
 
 # ProductCode = a name-based UUID of platform and version: a new version is a
 # new product (major upgrade); the same build made twice is the same product.
@@ -88,6 +89,41 @@ def registry_queries(rows, platform, actions):
     queries.append("UPDATE `Component` SET `KeyPath` = '%s', `Attributes` = %d WHERE `Component` = 'Registration'"
                    % (keypath, attributes))
     return queries
+
+
+def file_queries(work, names):
+    """wixl leaves File.Version empty, and the Installer takes a file whose row
+    has no version for an unversioned one, which never replaces a versioned
+    file already installed: an upgrade would keep the older programs. The
+    versions and languages are those of the programs' own resources.
+    wixl also hashes every file, but a hash belongs to unversioned files only,
+    and the one here, the settings, is better left to its dates: Windows keeps
+    it when the user changed it since the install, hash or no hash, while Wine
+    replaces it whenever it has a hash that differs."""
+    queries = []
+    for name in names:
+        if not name.lower().endswith((".exe", ".dll")):
+            continue
+        fixed, tables = PeImage(os.path.join(work, name)).version()
+        version = "%d.%d.%d.%d" % fixed["file_version"]
+        language = ",".join(sorted({str(int(key[:4], 16)) for key in tables}))
+        queries.append("UPDATE `File` SET `Version` = '%s', `Language` = '%s' WHERE `File` = '%s'"
+                       % (version, language, name))
+    queries.append("DROP TABLE `MsiFileHash`")
+    return queries
+
+
+def upgrade_queries():
+    """The newer version's files and keys go in first, under the file-versioning
+    rules (a settings file the user changed since it was installed stays). The
+    older product's removal then finds each component, of the same GUID, still
+    used by the newer one and drops only what the newer one no longer has.
+    The newer product is registered after that removal: Wine's deletes the
+    whole UpgradeCode registration, the newer product's entry too."""
+    return [
+        sequence("InstallExecuteSequence", "InstallExecute", 5900),
+        "UPDATE `InstallExecuteSequence` SET `Sequence` = 5950 WHERE `Action` = 'RemoveExistingProducts'",
+    ]
 
 
 def sequence(table, action, number, condition=None):
@@ -181,7 +217,9 @@ def build():
     msi = os.path.join(work, "Kestrun.msi")
     run_wixl(work, args.platform, args.version, args.manufacturer, msi)
     actions = {row[0] for row in table_rows(msi, "InstallExecuteSequence")}
-    queries = registry_queries(rows, args.platform, actions) + search_and_copy_queries(args.platform)
+    queries = (registry_queries(rows, args.platform, actions) + search_and_copy_queries(args.platform)
+               + upgrade_queries()
+               + file_queries(work, staged))
     command = ["msibuild", msi]
     for q in queries:
         command += ["-q", q]
