@@ -21,6 +21,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import registration_rows  # noqa: E402
 import signing  # noqa: E402
+from pe_image import PeImage  # noqa: E402  (registration_rows put it on the path)
 
 # ProductCode = a name-based UUID of platform and version: a new version is a
 # new product (major upgrade); the same build made twice is the same product.
@@ -90,11 +91,46 @@ def registry_queries(rows, platform, actions):
     return queries
 
 
+def file_queries(work, names):
+    """wixl leaves File.Version empty, and the Installer takes a file whose row
+    has no version for an unversioned one, which never replaces a versioned
+    file already installed: an upgrade would keep the older programs. The
+    versions and languages are those of the programs' own resources.
+    wixl also hashes every file, but a hash belongs to unversioned files only,
+    and the one here, the settings, is better left to its dates: Windows keeps
+    it when the user changed it since the install, hash or no hash, while Wine
+    replaces it whenever it has a hash that differs."""
+    queries = []
+    for name in names:
+        if not name.lower().endswith((".exe", ".dll")):
+            continue
+        fixed, tables = PeImage(os.path.join(work, name)).version()
+        version = "%d.%d.%d.%d" % fixed["file_version"]
+        language = ",".join(sorted({str(int(key[:4], 16)) for key in tables}))
+        queries.append("UPDATE `File` SET `Version` = '%s', `Language` = '%s' WHERE `File` = '%s'"
+                       % (version, language, name))
+    queries.append("DROP TABLE `MsiFileHash`")
+    return queries
+
+
+def upgrade_queries():
+    """The newer version's files and keys go in first, under the file-versioning
+    rules (a settings file the user changed since it was installed stays). The
+    older product's removal then finds each component, of the same GUID, still
+    used by the newer one and drops only what the newer one no longer has.
+    The newer product is registered after that removal: Wine's deletes the
+    whole UpgradeCode registration, the newer product's entry too."""
+    return [
+        sequence("InstallExecuteSequence", "InstallExecute", 5900),
+        "UPDATE `InstallExecuteSequence` SET `Sequence` = 5950 WHERE `Action` = 'RemoveExistingProducts'",
+    ]
+
+
 def sequence(table, action, number, condition=None):
     return insert(table, Action=action, Sequence=number, Condition=condition)
 
 
-def search_and_copy_queries():
+def search_and_copy_queries(platform):
     """The user's Lorvane.dll: found beside the package (or in LORVANEDIR),
     copied into the install folder, and the copy removed at uninstall. The
     package folder is known only after ResolveSource, so the search runs after
@@ -127,6 +163,8 @@ def search_and_copy_queries():
             sequence(table, "AppSearch", 860, "NOT Installed"),
             sequence(table, "PerUserFolder", 990, "NOT ALLUSERS AND NOT INSTALLDIR"),
         ]
+        if platform == "x64":
+            queries.append(sequence(table, "FollowInstallDir", 991, "INSTALLDIR AND NOT INSTALLDIR64"))
     queries.append(sequence("InstallExecuteSequence", "MoveFiles", 3800))
     return queries
 
@@ -169,6 +207,8 @@ def build():
             if name.endswith((".exe", ".dll")):
                 signer.sign(os.path.join(work, name))
 
+    # The type library's HELPDIR is one value both libraries write: whichever
+    # registers last wins. The package names the launcher's folder for both.
     libraries = [(os.path.join(work, "Kestrun_Tool.dll"), "Kestrun_Tool.dll", "INSTALLDIR", "Extension")]
     if args.extension64:
         libraries.append((os.path.join(work, "Kestrun_Tool64.dll"), "Kestrun_Tool64.dll", "INSTALLDIR", "Extension64"))
@@ -177,7 +217,9 @@ def build():
     msi = os.path.join(work, "Kestrun.msi")
     run_wixl(work, args.platform, args.version, args.manufacturer, msi)
     actions = {row[0] for row in table_rows(msi, "InstallExecuteSequence")}
-    queries = registry_queries(rows, args.platform, actions) + search_and_copy_queries()
+    queries = (registry_queries(rows, args.platform, actions) + search_and_copy_queries(args.platform)
+               + upgrade_queries()
+               + file_queries(work, staged))
     command = ["msibuild", msi]
     for q in queries:
         command += ["-q", q]

@@ -12,6 +12,8 @@ import unittest
 CLASSES = "Software\\Classes\\"
 REDIRECTED = ("CLSID\\", "Interface\\")
 MSIDB_64BIT = 256
+# The roots of the folder trees whose bitness validation checks (ICE80).
+FOLDER_BITS = {"ProgramFilesFolder": 0, "ProgramFiles64Folder": MSIDB_64BIT}
 
 
 def table(msi, name):
@@ -70,6 +72,48 @@ class Package(unittest.TestCase):
                     self.assertEqual("Registration", row["Component_"], key)
                     wants_64 = platform.startswith("x64")
                 self.assertEqual(MSIDB_64BIT if wants_64 else 0, bits[row["Component_"]], key)
+        self.each(check)
+
+    def test_every_component_in_a_folder_of_its_own_bitness(self):
+        # Validation (ICE80) rejects a 64-bit component under the 32-bit
+        # Program Files and a 32-bit one under the 64-bit Program Files.
+        def check(msi, version, platform):
+            parents = {row["Directory"]: row["Directory_Parent"] for row in table(msi, "Directory")}
+
+            def root(directory):
+                while directory in parents and directory not in FOLDER_BITS:
+                    directory = parents[directory]
+                return directory
+            misplaced = ["%s (%d-bit) in %s under %s" % (
+                             row["Component"], 64 if int(row["Attributes"]) & MSIDB_64BIT else 32,
+                             row["Directory_"], root(row["Directory_"]))
+                         for row in table(msi, "Component")
+                         if FOLDER_BITS.get(root(row["Directory_"])) != int(row["Attributes"]) & MSIDB_64BIT]
+            self.assertFalse(misplaced, "; ".join(misplaced))
+        self.each(check)
+
+    def test_an_upgrade_replaces_the_programs_and_keeps_changed_settings(self):
+        # The older version goes after the newer one is in: removed first, it
+        # would take the user's settings with it. Files then go in by the
+        # versioning rules, which take a program whose row has no version for
+        # an unversioned file that never replaces the installed one.
+        def check(msi, version, platform):
+            sequence = {row["Action"]: int(row["Sequence"]) for row in table(msi, "InstallExecuteSequence")}
+            order = ["InstallFiles", "WriteRegistryValues", "InstallExecute", "RemoveExistingProducts",
+                     "InstallFinalize"]
+            self.assertEqual([], [action for action in order if action not in sequence])
+            self.assertEqual(order, sorted(order, key=sequence.__getitem__))
+            programs = {row["File"]: row["Version"] for row in table(msi, "File")
+                        if row["FileName"].lower().endswith((".exe", ".dll"))}
+            self.assertEqual([], [name for name, file_version in programs.items() if not file_version])
+            # A program whose version did not rise with the release would stay
+            # the older one. (The test twins' upgrade holds the same programs.)
+            if not platform.endswith("-test"):
+                self.assertEqual({name: version for name in programs}, programs)
+            # Under Wine a hash of the settings replaces them at any edit.
+            tables = subprocess.run(["msiinfo", "tables", msi], capture_output=True, text=True,
+                                    check=True).stdout.split()
+            self.assertNotIn("MsiFileHash", tables)
         self.each(check)
 
     def test_finds_the_boot_library_before_anything_is_changed(self):

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The package's registry rows equal self-registration, key by key and value
 # by value: the package is installed in the test prefix; a copy of that
-# prefix gets the same files in the same folder and registers each library
+# prefix gets the same files in the same folders and registers each library
 # with regsvr32 instead. msi_registry.py places each registration's keys where
 # 64-bit Windows keeps them for a library of its kind and compares them with
 # what the package wrote, in both views.
@@ -34,7 +34,8 @@ fail() { echo "FAILED: $*"; exit 1; }
 drive_c=$(win winepath -u 'C:\') || fail "no Wine prefix"
 drive_c=${drive_c%/}
 T="$drive_c/KestrunMsiRegistration" WT='C:\KestrunMsiRegistration'
-F='C:\Program Files (x86)\Kestrun'
+# Where the package puts each library: the 64-bit one in the 64-bit Program Files.
+declare -A folder_of=([Kestrun_Tool.dll]='Program Files (x86)/Kestrun' [Kestrun_Tool64.dll]='Program Files/Kestrun')
 cleanup() {
   WINEPREFIX="$copy" wineserver -k 2>/dev/null
   rm -rf "$copy" "$T"
@@ -56,25 +57,33 @@ win reg export 'HKLM\Software\Classes' "$WT\\msi-before.reg" /y >/dev/null
 win msiexec /i "$WT\\Kestrun.msi" /qn; status=$?
 [ "$status" -eq 0 ] || fail "msiexec /i ended with $status"
 win reg export 'HKLM\Software\Classes' "$WT\\msi-after.reg" /y >/dev/null
-installed="$drive_c/Program Files (x86)/Kestrun"
-mkdir -p "$T/files" && cp "$installed"/* "$T/files/"
+# Both folders whole, the launcher and the copy of Lorvane.dll included.
+folders=("${folder_of[@]}")
+for f in "${folders[@]}"; do
+  [ -d "$drive_c/$f" ] && mkdir -p "$T/files/$f" && cp "$drive_c/$f"/* "$T/files/$f/"
+done
 win msiexec /x "$WT\\Kestrun.msi" /qn >/dev/null
 
 echo "== self-registration in a copy of the prefix"
-folder="$copy/drive_c/Program Files (x86)/Kestrun"
-mkdir -p "$folder" && cp "$T/files"/* "$folder/"
+for f in "${folders[@]}"; do
+  [ -d "$T/files/$f" ] && mkdir -p "$copy/drive_c/$f" && cp "$T/files/$f"/* "$copy/drive_c/$f/"
+done
+libraries=()
+for library in Kestrun_Tool.dll Kestrun_Tool64.dll; do
+  [ -f "$T/files/${folder_of[$library]}/$library" ] && libraries+=("$library")
+done
+windows_path() { local f="C:/${folder_of[$1]}/$1"; echo "${f//\//\\}"; }
 start_copy
-libraries=(Kestrun_Tool.dll)
-[ -f "$folder/Kestrun_Tool64.dll" ] && libraries+=(Kestrun_Tool64.dll)
 # Whatever an earlier run left in the copied registry goes first.
-for library in "${libraries[@]}"; do in_copy regsvr32 /u /s "$F\\$library"; done
+for library in "${libraries[@]}"; do in_copy regsvr32 /u /s "$(windows_path "$library")"; done
 snapshots=()
 for library in "${libraries[@]}"; do
+  path=$(windows_path "$library")
   in_copy reg export 'HKLM\Software\Classes' "C:\\$library-before.reg" /y >/dev/null
-  in_copy regsvr32 /s "$F\\$library"; status=$?
+  in_copy regsvr32 /s "$path"; status=$?
   [ "$status" -eq 0 ] || fail "regsvr32 $library ended with $status"
   in_copy reg export 'HKLM\Software\Classes' "C:\\$library-after.reg" /y >/dev/null
-  in_copy regsvr32 /u /s "$F\\$library"
+  in_copy regsvr32 /u /s "$path"
   snapshots+=("$copy/drive_c/$library-before.reg" "$copy/drive_c/$library-after.reg")
 done
 
