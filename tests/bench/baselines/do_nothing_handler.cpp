@@ -143,7 +143,6 @@ STDAPI DllRegisterServer()
     // advapi32
     Touch(&RegOpenKeyExA);
     Touch(&RegQueryValueExA);
-    Touch(&RegQueryValueExW);
     Touch(&RegCloseKey);
     // kernel32
     Touch(&CloseHandle);
@@ -153,7 +152,6 @@ STDAPI DllRegisterServer()
     Touch(&DeleteCriticalSection);
     Touch(&DisableThreadLibraryCalls);
     Touch(&FreeLibrary);
-    Touch(&GetACP);
     Touch(&GetLastError);
     Touch(&GetModuleFileNameA);
     Touch(&GetProcAddress);
@@ -170,6 +168,7 @@ STDAPI DllRegisterServer()
     Touch(&lstrlenW);
     // msvcrt
     Touch(&calloc);
+    Touch(&memchr);
     Touch(&memcmp);
     Touch(&memmove);
     Touch(&strcpy);
@@ -190,6 +189,7 @@ STDAPI DllRegisterServer()
     Touch(&MessageBoxA);
 #ifdef KESTRUN_BENCH_HAND_OFF
     // the hand-off to the launcher
+    Touch(&RegQueryValueExW);
     Touch(&CreateProcessW);
     Touch(&wcslen);
 #else
