@@ -31,6 +31,11 @@ MSIDB_COMPONENT_64BIT = 256
 CLASSES = "Software\\Classes\\"
 # HKMU: HKLM for a per-machine install, HKCU for a per-user one.
 ROOT_HKMU = -1
+ROOT_HKCU = 1
+ROOT_HKLM = 2
+LOCATOR_RAW_VALUE = 2
+LOCATOR_64BIT = 16
+REMEMBERED_KEY = "Software\\Kestrun"
 
 
 def fail(message):
@@ -169,6 +174,40 @@ def search_and_copy_queries(platform):
     return queries
 
 
+def remembered_folder_queries(platform):
+    """The folders an install went into, for the next version's upgrade, which
+    is run without them: it would install into Program Files, and the older
+    product's removal, which keeps every component the newer one uses, would
+    leave the older folder behind, files and all. The install writes its
+    folders under a key of its own in its context's root, with the
+    Registration component (in its view; removed at uninstall). The next install
+    reads both roots into properties of their own (a search knows no root -1)
+    and copies its context's value into a folder the command line left empty
+    (RememberedDir and the like, Kestrun.wxs). The 64-bit folder first: its
+    condition asks whether INSTALLDIR was given, and INSTALLDIR given alone
+    takes INSTALLDIR64 with it (FollowInstallDir)."""
+    folders = ["INSTALLDIR64", "INSTALLDIR"] if platform == "x64" else ["INSTALLDIR"]
+    view = LOCATOR_64BIT if platform == "x64" else 0  # Registration's
+    queries, number = [], 861
+    for folder in folders:
+        queries.append(insert("Registry", Registry="Remembered" + folder, Root=ROOT_HKMU, Key=REMEMBERED_KEY,
+                              Name=folder, Value="[%s]" % folder, Component_="Registration"))
+        suffix = folder[len("INSTALLDIR"):]
+        for root, context, action in ((ROOT_HKLM, "ALLUSERS", "RememberedDir"),
+                                      (ROOT_HKCU, "NOT ALLUSERS", "RememberedUserDir")):
+            found = "%s_%s" % (folder, "HKLM" if root == ROOT_HKLM else "HKCU")
+            queries += [
+                insert("RegLocator", Signature_=found, Root=root, Key=REMEMBERED_KEY, Name=folder,
+                       Type=LOCATOR_RAW_VALUE | view),
+                insert("AppSearch", Property=found, Signature_=found),
+            ]
+            given = " AND ".join("NOT " + f for f in folders[folders.index(folder):])
+            for table in ("InstallUISequence", "InstallExecuteSequence"):
+                queries.append(sequence(table, action + suffix, number, "%s AND %s AND %s" % (context, given, found)))
+            number += 1
+    return queries
+
+
 def main():
     try:
         build()
@@ -218,7 +257,7 @@ def build():
     run_wixl(work, args.platform, args.version, args.manufacturer, msi)
     actions = {row[0] for row in table_rows(msi, "InstallExecuteSequence")}
     queries = (registry_queries(rows, args.platform, actions) + search_and_copy_queries(args.platform)
-               + upgrade_queries()
+               + remembered_folder_queries(args.platform) + upgrade_queries()
                + file_queries(work, staged))
     command = ["msibuild", msi]
     for q in queries:

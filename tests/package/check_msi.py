@@ -14,6 +14,9 @@ REDIRECTED = ("CLSID\\", "Interface\\")
 MSIDB_64BIT = 256
 # The roots of the folder trees whose bitness validation checks (ICE80).
 FOLDER_BITS = {"ProgramFilesFolder": 0, "ProgramFiles64Folder": MSIDB_64BIT}
+ROOT_HKCU, ROOT_HKLM = "1", "2"
+LOCATOR_RAW_VALUE, LOCATOR_64BIT = 2, 16
+SET_PROPERTY = 51
 
 
 def table(msi, name):
@@ -61,7 +64,8 @@ class Package(unittest.TestCase):
             for row in table(msi, "Registry"):
                 # -1: HKLM for a per-machine install, HKCU for a per-user one.
                 self.assertEqual("-1", row["Root"], row["Key"])
-                self.assertTrue(row["Key"].startswith(CLASSES), row["Key"])
+                if not row["Key"].startswith(CLASSES):
+                    continue  # the remembered folders, checked below
                 key = row["Key"][len(CLASSES):]
                 if key.startswith(REDIRECTED):
                     # Class and interface keys: in the view of their library.
@@ -114,6 +118,44 @@ class Package(unittest.TestCase):
             tables = subprocess.run(["msiinfo", "tables", msi], capture_output=True, text=True,
                                     check=True).stdout.split()
             self.assertNotIn("MsiFileHash", tables)
+        self.each(check)
+
+    def test_an_upgrade_goes_into_the_folders_the_installed_version_was_given(self):
+        # Else an upgrade run without INSTALLDIR installs into Program Files
+        # and leaves the older folder behind, files and all. Each folder is
+        # written in the install's context and read back from that context's
+        # root, in the same view, into a folder the command line left empty,
+        # before the per-user folder and the 64-bit folder's following are
+        # decided.
+        def check(msi, version, platform):
+            folders = ["INSTALLDIR", "INSTALLDIR64"] if platform.startswith("x64") else ["INSTALLDIR"]
+            bits = {row["Component"]: int(row["Attributes"]) & MSIDB_64BIT for row in table(msi, "Component")}
+            rows = [row for row in table(msi, "Registry") if not row["Key"].startswith(CLASSES)]
+            self.assertEqual(sorted((f, "[%s]" % f) for f in folders), sorted((r["Name"], r["Value"]) for r in rows))
+            (key,) = {row["Key"] for row in rows}
+            (view,) = {LOCATOR_64BIT if bits[row["Component_"]] else 0 for row in rows}
+            locators = {row["Signature_"]: row for row in table(msi, "RegLocator")}
+            found = {}
+            for search in table(msi, "AppSearch"):
+                locator = locators.get(search["Signature_"])
+                if locator and locator["Key"] == key:
+                    self.assertEqual(LOCATOR_RAW_VALUE | view, int(locator["Type"]), search["Property"])
+                    found[locator["Root"], locator["Name"]] = search["Property"]
+            setters = {(row["Source"], row["Target"]): row["Action"] for row in table(msi, "CustomAction")
+                       if int(row["Type"]) & 0x3f == SET_PROPERTY}
+            for name in ("InstallUISequence", "InstallExecuteSequence"):
+                sequence = {row["Action"]: (int(row["Sequence"]), set(row["Condition"].split(" AND ")))
+                            for row in table(msi, name)}
+                later = min(sequence[a][0] for a in ("PerUserFolder", "FollowInstallDir", "CostFinalize")
+                            if a in sequence)
+                for folder in folders:
+                    for root, context in ((ROOT_HKLM, "ALLUSERS"), (ROOT_HKCU, "NOT ALLUSERS")):
+                        action = setters[folder, "[%s]" % found[root, folder]]
+                        number, terms = sequence[action]
+                        # INSTALLDIR given alone takes INSTALLDIR64 with it.
+                        self.assertLessEqual({context, "NOT " + folder, "NOT INSTALLDIR"}, terms, (name, action))
+                        self.assertLess(sequence["AppSearch"][0], number, (name, action))
+                        self.assertLess(number, later, (name, action))
         self.each(check)
 
     def test_finds_the_boot_library_before_anything_is_changed(self):

@@ -7,9 +7,11 @@
 # replaced in place by a newer version that finds Lorvane.dll through
 # LORVANEDIR and keeps the user's edited settings, refuses a downgrade without
 # changing anything, and uninstalls to the registry it started from, leaving
-# the user's own Lorvane.dll alone. Then the same per user (ALLUSERS=""): files
-# and keys land in the user's folders and hive, and an upgrade replaces the
-# sample settings the user left alone.
+# the user's own Lorvane.dll alone. Installed into a folder of the
+# administrator's, it is upgraded there without being given the folder again.
+# Then the same per user (ALLUSERS=""): files and keys land in the user's
+# folders and hive, and an upgrade replaces the sample settings the user left
+# alone.
 #
 #   msi_install_test.sh <package> <newer package> <wine-run> <shell_open.exe> <explorer_host.exe>
 #                        <stand-in Lorvane.dll>
@@ -56,6 +58,7 @@ ARP='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 COMMAND_KEY='Applications\Kestrun.exe\shell\open\command'
 HANDLER_KEY='*\ShellEx\ContextMenuHandlers\Quorvex_Kestrun'
 CLASS_KEY='CLSID\{8E16B892-3BB6-4001-B262-8CEDC2A6041D}'
+REMEMBERED='HKLM\Software\Kestrun'
 
 msiexec() { win msiexec "$@" /qn; }
 default_of() { win reg query "$1" /ve /reg:"${2:-64}" | sed -n 's/^ *(Default) *REG_SZ *//p'; }
@@ -187,6 +190,31 @@ check "no entry in Programs and Features" no_key "$ARP\\$newer_product"
 check "the user's Lorvane.dll beside the package stays" cmp -s "$standin" "$T/package/Lorvane.dll"
 check "the user's Lorvane.dll in LORVANEDIR stays" cmp -s "$standin" "$T/vendor/Lorvane.dll"
 
+echo "== a folder of the administrator's, not given again to the upgrade"
+chosen="$T/Tools/Kestrun" WC="$WT\\Tools\\Kestrun"
+win msiexec /i "$WT\\package\\Kestrun.msi" "INSTALLDIR=$WC" /qn; status=$?
+check "installed into it (exit code $status)" equal "$status" 0
+check "the folder is remembered for the next version" \
+  equal "$(named_of "$REMEMBERED" INSTALLDIR)|$(named_of "$REMEMBERED" INSTALLDIR64)" "$WC\\|$WC\\"
+start=$(now)
+win msiexec /i "$WT\\newer\\Kestrun.msi" "LORVANEDIR=$WT\\vendor" /qn; status=$?
+echo "upgraded in $(took "$start") s"
+check "upgraded without naming the folder (exit code $status)" equal "$status" 0
+check "every file in the administrator's folder" \
+  equal "$(installed_files "$chosen")" "Kestrun.exe Kestrun_Tool.dll Kestrun_Tool64.dll LORVANE_SET.INI Lorvane.dll "
+check "nothing in either Program Files" test ! -e "$folder" -a ! -e "$folder64"
+check "the older sample replaced by the newer one" cmp -s "$(packaged newer LORVANE_SET.INI)" "$chosen/LORVANE_SET.INI"
+check "the open command names the launcher there" \
+  equal "$(default_of "$CLASSES\\$COMMAND_KEY")" "\"$WC\\Kestrun.exe\" \"%1\""
+# Wine, unlike Windows, takes no folder from the installed product to remove
+# it (nor from the remembered one: the search runs at installs only).
+win msiexec /x "$WT\\newer\\Kestrun.msi" "INSTALLDIR=$WC" /qn; status=$?
+check "uninstalled (exit code $status)" equal "$status" 0
+check "no file left there" test ! -e "$chosen"
+check "nothing remembered" no_key "$REMEMBERED"
+snapshot "$CLASSES" chosen-end
+check "the registry is as before the install, key by key" same_registry start chosen-end
+
 echo "== per user: ALLUSERS=\"\""
 # Wine does not merge the user's classes into HKEY_CLASSES_ROOT and always
 # runs as an administrator: where things land is what can be checked here.
@@ -203,6 +231,8 @@ check "open command under HKCU\\Software\\Classes" \
   equal "$(default_of "HKCU\\Software\\Classes\\$COMMAND_KEY")" "\"$local_app_data\\Programs\\Kestrun\\Kestrun.exe\" \"%1\""
 check "the handler under HKCU\\Software\\Classes" has_key "HKCU\\Software\\Classes\\$HANDLER_KEY"
 check "no key for the whole machine" no_key "$CLASSES\\$COMMAND_KEY"
+check "the folders remembered for the user, not for the machine" equal "$(named_of 'HKCU\Software\Kestrun' INSTALLDIR64)|$(no_key "$REMEMBERED" && echo none)" \
+  "$local_app_data\\Programs\\Kestrun\\|none"
 # Wine keeps no install context for an upgrade or a removal: it is given
 # again. (Wine's msiexec reads a property given next after ALLUSERS= as its
 # value.)
