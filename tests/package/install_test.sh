@@ -37,8 +37,9 @@ check() {
 }
 
 # Every Windows program runs bounded: a message box nobody expected would
-# otherwise wait for a click forever.
-win() { timeout 120 "$wine_run" "$@" </dev/null 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+# otherwise wait for a click forever. Under emulation (KESTRUN_TIME_SCALE) an
+# export of the whole class tree alone can take minutes.
+win() { timeout $((120 * ${KESTRUN_TIME_SCALE:-1})) "$wine_run" "$@" </dev/null 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
 drive_c=$(win winepath -u 'C:\') || { echo "no Wine prefix"; exit 1; }
 drive_c=${drive_c%/}
