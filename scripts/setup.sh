@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the demo need.
-# Idempotent and non-interactive; 64-bit Wine only (no i386 architecture).
+# Idempotent and non-interactive; 64-bit Wine only (no i386 architecture):
+# 32-bit programs run in the emulated machine (scripts/vm), made from Debian
+# packages with mmdebstrap and run with qemu.
 set -euo pipefail
 
 packages=(
@@ -13,6 +15,7 @@ packages=(
   zip unzip python3
   locales
   wixl msitools osslsigncode openssl
+  qemu-system-x86 qemu-utils mmdebstrap e2fsprogs
 )
 
 missing=()

@@ -6,6 +6,7 @@
 #include "message_box_watcher.h"
 #include "standin_device.h"
 #include "text_file.h"
+#include "time_scale.h"
 
 #include <gtest/gtest.h>
 
@@ -32,14 +33,14 @@ protected:
 TEST_F(StartBootRequestTest, ReturnsBeforeASlowTransferThatRunsOnAWorker)
 {
     STANDIN_TIMING slow;
-    slow.dwLatencyMs = 1500;
+    slow.dwLatencyMs = ScaledMs(1500);
     m_device.WriteSettings("0x1234", slow);
     const std::string image = m_device.MakeImage("boot.bin", 5000);
 
     const DWORD dwStart = GetTickCount();
     ASSERT_EQ(S_OK, StartBootRequest(image.c_str(), m_owner.Get(), &m_dwAddress));
     const DWORD dwElapsed = GetTickCount() - dwStart;
-    EXPECT_LT(dwElapsed, 1000u);
+    EXPECT_LT(dwElapsed, ScaledMs(1000));
     EXPECT_EQ(0x1234u, m_dwAddress);
     EXPECT_TRUE(m_device.Calls("Kestrun").empty()) << "returned only after the transfer";
 
@@ -61,7 +62,7 @@ TEST_F(StartBootRequestTest, ReturnsBeforeASlowTransferThatRunsOnAWorker)
 TEST_F(StartBootRequestTest, TwoRequestsGiveTwoConcurrentTransfers)
 {
     STANDIN_TIMING slow;
-    slow.dwLatencyMs = 1000;
+    slow.dwLatencyMs = ScaledMs(1000);
     m_device.WriteSettings("0x10", slow);
     const std::string first = m_device.MakeImage("first.bin", 3000);
     const std::string second = m_device.MakeImage("second.bin", 4000);
@@ -71,7 +72,7 @@ TEST_F(StartBootRequestTest, TwoRequestsGiveTwoConcurrentTransfers)
     ASSERT_EQ(S_OK, StartBootRequest(second.c_str(), m_owner.Get(), &m_dwAddress));
     WaitForTransfers(2);
     // Serialised they would take two seconds.
-    EXPECT_LT(GetTickCount() - dwStart, 1900u);
+    EXPECT_LT(GetTickCount() - dwStart, ScaledMs(1900));
 
     std::vector<STANDIN_CALL> transfers = m_device.Calls("Kestrun");
     EXPECT_NE(transfers[0].ThreadId(), transfers[1].ThreadId());

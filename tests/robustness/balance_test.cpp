@@ -89,7 +89,7 @@ TEST(Balance, EightThreadsRacingTheExportsAndTheFactory)
     for (unsigned i = 0; i < nThreads; ++i) {
         racers[i] = RACER{NULL, NULL, 0, 0};
         starts[i] = START{&racers[i], nRounds};
-        racers[i].hThread = CreateThread(NULL, 0, [](LPVOID pv) -> DWORD {
+        racers[i].hThread = CreateThread(NULL, 0, [](LPVOID pv) WINAPI -> DWORD {
             START* pStart = static_cast<START*>(pv);
             RACER& racer = *pStart->pRacer;
             while (!s_bGo)

@@ -7,6 +7,7 @@
 #include "process_figures.h"
 #include "standin_device.h"
 #include "text_file.h"
+#include "time_scale.h"
 #include "tool_library.h"
 
 #include <gtest/gtest.h>
@@ -111,7 +112,7 @@ protected:
 TEST_F(ConcurrentClicks, ThirtyTwoHostThreadsClickAtOnce)
 {
     STANDIN_TIMING slow;
-    slow.dwLatencyMs = 1500;
+    slow.dwLatencyMs = ScaledMs(1500);
     m_device.WriteSettings("0x00200000", slow);
     const std::vector<std::string> images = MakeImages();
 
@@ -157,7 +158,7 @@ TEST_F(ConcurrentClicks, ThirtyTwoHostThreadsClickAtOnce)
 TEST_F(ConcurrentClicks, ThirtyTwoClicksCarryTheirOwnAddresses)
 {
     STANDIN_TIMING slow;
-    slow.dwLatencyMs = 2500;
+    slow.dwLatencyMs = ScaledMs(2500);
     const std::vector<std::string> images = MakeImages();
 
     // One host thread clicks 32 times while the settings change under it:

@@ -179,9 +179,9 @@ TEST_F(HostileClick, AVerbStringAnywhereInTheAddressSpaceIsAString)
         GTEST_SKIP() << "a 32-bit address with a zero high word is an offset";
     ASSERT_EQ(S_OK, SelectFiles({m_device.MakeImage("boot.bin", 16)}));
     char* pszVerb = NULL;
-    for (ULONG_PTR uBase = 0x100000000ULL; pszVerb == NULL && uBase <= 0x7F00000000ULL; uBase += 0x100000000ULL)
-        pszVerb = static_cast<char*>(
-            VirtualAlloc(reinterpret_cast<void*>(uBase), 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    for (ULONGLONG uBase = 0x100000000ULL; pszVerb == NULL && uBase <= 0x7F00000000ULL; uBase += 0x100000000ULL)
+        pszVerb = static_cast<char*>(VirtualAlloc(reinterpret_cast<void*>(static_cast<ULONG_PTR>(uBase)), 4096,
+                                                  MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
     ASSERT_NE(nullptr, pszVerb);
     ASSERT_EQ(0u, reinterpret_cast<ULONG_PTR>(pszVerb) & 0xFFFFFFFF);
     std::strcpy(pszVerb, "open");

@@ -6,6 +6,7 @@
 #include "owner_window.h"
 #include "quorvex_kestrun.h"
 #include "standin_device.h"
+#include "time_scale.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +45,7 @@ protected:
     void SlowDevice(DWORD dwLatencyMs)
     {
         STANDIN_TIMING timing;
-        timing.dwLatencyMs = dwLatencyMs;
+        timing.dwLatencyMs = ScaledMs(dwLatencyMs);
         m_device.WriteSettings("0x2000", timing);
     }
 
@@ -65,7 +66,7 @@ TEST_F(InvokeCommand, ReturnsBeforeTheTransferWhichRunsOnAWorker)
     CMINVOKECOMMANDINFO info = Click();
     const DWORD dwStart = GetTickCount();
     EXPECT_EQ(S_OK, pMenu->InvokeCommand(&info));
-    EXPECT_LT(GetTickCount() - dwStart, 1000u);
+    EXPECT_LT(GetTickCount() - dwStart, ScaledMs(1000));
     EXPECT_TRUE(m_device.Calls("Kestrun").empty());
     pMenu->Release();   // the boot outlives the handler
 
@@ -95,7 +96,7 @@ TEST_F(InvokeCommand, TwoClicksGiveTwoConcurrentTransfers)
     pFirst->Release();
     pSecond->Release();
     ASSERT_TRUE(m_device.WaitForCalls("Kestrun", 2, 20000));
-    EXPECT_LT(GetTickCount() - dwStart, 1900u) << "the transfers ran one after the other";
+    EXPECT_LT(GetTickCount() - dwStart, ScaledMs(1900)) << "the transfers ran one after the other";
     std::vector<STANDIN_CALL> transfers = m_device.Calls("Kestrun");
     EXPECT_NE(transfers[0].ThreadId(), transfers[1].ThreadId());
     EXPECT_EQ((std::set<std::string>{first, second}),

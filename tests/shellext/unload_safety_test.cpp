@@ -8,6 +8,7 @@
 #include "message_box_watcher.h"
 #include "standin_device.h"
 #include "text_file.h"
+#include "time_scale.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
@@ -66,7 +67,8 @@ protected:
     void SetUp() override
     {
         STANDIN_TIMING slow;
-        slow.dwLatencyMs = 700;
+        // Long enough for the host to unload the library before it ends.
+        slow.dwLatencyMs = ScaledMs(700);
         m_device.WriteSettings("0x4000", slow);
         m_image = m_device.MakeImage("boot.bin", 8192);
         ASSERT_FALSE(IsLoaded());
