@@ -11,11 +11,16 @@
 # scripts' own refusals and folder checks, the same whatever the binaries'
 # architecture (the emulated machine takes minutes for them).
 #
+# With WoW64 install.cmd also registers Kestrun_Tool64.dll in the 64-bit view;
+# a 64-bit explorer_host.exe, when given, then right-clicks through it, and the
+# launcher it starts boots the device.
+#
 #   install_test.sh <package zip> <wine-run> <shell_open.exe> <explorer_host.exe>
 #                   <not_admin.exe> <stand-in Lorvane.dll> <System32|SysWOW64> [all|binaries]
+#                   [64-bit explorer_host.exe]
 set -uo pipefail
 zip=$1 wine_run=$2 shell_open=$3 explorer_host=$4 not_admin=$5 standin=$6 regsvr32_folder=$7
-sections=${8:-all}
+sections=${8:-all} explorer_host64=${9:-}
 
 CLASSES='HKLM\Software\Classes'
 COMMAND_KEY='Applications\Kestrun.exe\shell\open\command'
@@ -47,12 +52,14 @@ T="$drive_c/KestrunPackageTest"
 WT='C:\KestrunPackageTest'
 trap 'rm -rf "$T"' EXIT
 rm -rf "$T"
-mkdir -p "$T/device" "$T/hosts" "$T/images" "$T/unpacked" "$T/notadmin"
+mkdir -p "$T/device" "$T/hosts" "$T/hosts64" "$T/images" "$T/unpacked" "$T/notadmin"
 
 # Hosts in a folder without any Lorvane.dll: the only one is the package's.
 cp "$shell_open" "$explorer_host" "$T/hosts/"
 head -c 65536 /dev/urandom > "$T/images/open.bin"
 head -c 32768 /dev/urandom > "$T/images/menu.bin"
+head -c 16384 /dev/urandom > "$T/images/menu64.bin"
+[ -z "$explorer_host64" ] || cp "$explorer_host64" "$T/hosts64/"
 # What a user without administrator rights gets from the two checks, found
 # first on the PATH (Wine puts WINEPATH before it).
 cp "$not_admin" "$T/notadmin/net.exe"
@@ -150,7 +157,15 @@ class_key="CLSID\\$(value "$HANDLER_KEY")\\InprocServer32"
 for key in "$COMMAND_KEY" "$HANDLER_KEY" "$CLASS_VIEW$class_key" Kestrun_Tool.Quorvex_Kestrun; do
   check "snapshot after install holds $key" grep -qixF "$key" <<<"$installed"
 done
-check "the class is not in the $OTHER_VIEW_NAME view" not grep -qixF "$OTHER_VIEW$class_key" <<<"$installed"
+if [ "$regsvr32_folder" = SysWOW64 ]; then
+  # One class ID in both views: the 32-bit library in the 32-bit view, the
+  # 64-bit one (for 64-bit Explorer) in the 64-bit view.
+  check "the 64-bit library was registered with System32's regsvr32" \
+    contains "$out" 'for 64-bit Explorer with "C:\windows\System32\regsvr32.exe"'
+  check "the 64-bit view holds the class too" grep -qixF "$class_key" <<<"$installed"
+else
+  check "the class is not in the $OTHER_VIEW_NAME view" not grep -qixF "$OTHER_VIEW$class_key" <<<"$installed"
+fi
 
 echo "== booting through the launcher and through the extension"
 boot_through_launcher "open with Kestrun.exe" open.bin
@@ -163,6 +178,23 @@ check "one new device record" equal "$(records)" $((records_before + 1))
 read -r file address bytes path < <(last_record)
 check "the device got the clicked image at the sample address" equal "$address $path" "0x80008000 $WT\\images\\menu.bin"
 check "the device holds the clicked image's bytes" cmp -s "$T/images/menu.bin" "$T/device/$file"
+
+if [ -n "$explorer_host64" ]; then
+  echo "== 64-bit Explorer: Kestrun_Tool64.dll hands the click to the launcher"
+  records_before=$(records)
+  out=$(win "$WT\\hosts64\\explorer_host.exe" "$WT\\images\\menu64.bin"); status=$?
+  echo "$out"
+  check "the click started the launcher (exit code $status)" equal "$status" 0
+  # The click only starts the launcher; it boots on its own.
+  for _ in $(seq $((300 * ${KESTRUN_TIME_SCALE:-1}))); do
+    [ "$(records)" -gt "$records_before" ] && break
+    sleep 0.2
+  done
+  check "one new device record" equal "$(records)" $((records_before + 1))
+  read -r file address bytes path < <(last_record)
+  check "the device got the clicked image at the sample address" equal "$address $path" "0x80008000 $WT\\images\\menu64.bin"
+  check "the device holds the clicked image's bytes" cmp -s "$T/images/menu64.bin" "$T/device/$file"
+fi
 
 echo "== uninstall.cmd that cannot finish"
 out=$(as_user cmd /c "$W\\uninstall.cmd" /q); status=$?

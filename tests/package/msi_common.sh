@@ -1,9 +1,10 @@
 # Shared by the package's tests under Wine (sourced): running Windows
 # programs through $wine_run, and the shared parent keys.
 
-# Every Windows program runs bounded. msiexec's exit code arrives cut to 8
-# bits: 1603 (fatal error) reads as 67.
-win() { timeout 120 "$wine_run" "$@" </dev/null 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+# Every Windows program runs bounded, longer under emulation
+# (KESTRUN_TIME_SCALE). msiexec's exit code arrives cut to 8 bits: 1603
+# (fatal error) reads as 67.
+win() { timeout $((120 * ${KESTRUN_TIME_SCALE:-1})) "$wine_run" "$@" </dev/null 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 FATAL=$((1603 % 256))
 
 # Keys many programs share, empty in a fresh prefix: Wine's uninstall deletes

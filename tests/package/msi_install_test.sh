@@ -14,12 +14,17 @@
 # alone.
 #
 #   msi_install_test.sh <package> <newer package> <wine-run> <shell_open.exe> <explorer_host.exe>
-#                        <stand-in Lorvane.dll>
+#                        <stand-in Lorvane.dll> [all|binaries] [64-bit explorer_host.exe]
 #
 # wine-run runs a Windows program in the prefix under test (the x64 test
-# build's session, or any other runner with the same interface).
+# build's session, or any other runner with the same interface). "binaries"
+# (the emulated machine with WoW64, the released package and 32-bit hosts)
+# installs, boots and uninstalls only: the refusal, the upgrade and the
+# per-user install are the package's own logic, the same whatever the
+# binaries, and the 64-bit twin covers them. A 64-bit explorer_host.exe, when
+# given, also right-clicks through the 64-bit library.
 set -uo pipefail
-msi=$1 newer=$2 wine_run=$3 shell_open=$4 explorer_host=$5 standin=$6
+msi=$1 newer=$2 wine_run=$3 shell_open=$4 explorer_host=$5 standin=$6 sections=${7:-all} explorer_host64=${8:-}
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/msi_common.sh"
 
@@ -43,6 +48,7 @@ cp "$msi" "$T/package/Kestrun.msi"
 cp "$newer" "$T/newer/Kestrun.msi"
 cp "$standin" "$T/vendor/Lorvane.dll"
 cp "$shell_open" "$explorer_host" "$T/hosts/"
+[ -z "$explorer_host64" ] || { mkdir -p "$T/hosts64" && cp "$explorer_host64" "$T/hosts64/"; }
 head -c 65536 /dev/urandom > "$T/images/open.bin"
 head -c 32768 /dev/urandom > "$T/images/menu.bin"
 # The files as each package holds them.
@@ -88,6 +94,7 @@ snapshot "$CLASSES" start
 folder="$drive_c/Program Files (x86)/Kestrun" folder64="$drive_c/Program Files/Kestrun"
 WF='C:\Program Files (x86)\Kestrun\'
 
+if [ "$sections" = all ]; then
 echo "== without Lorvane.dll beside the package"
 start=$(now)
 win msiexec /i "$WT\\package\\Kestrun.msi" /qn >/dev/null; status=$?
@@ -96,6 +103,7 @@ check "refused with 1603 (exit code $status)" equal "$status" "$FATAL"
 check "installed no file" test ! -e "$folder" -a ! -e "$folder64"
 check "no entry in Programs and Features" no_key "$ARP\\$product"
 check "wrote no key" no_key "$CLASSES\\$COMMAND_KEY"
+fi
 
 echo "== install, Lorvane.dll beside the package"
 cp "$standin" "$T/package/Lorvane.dll"
@@ -138,12 +146,30 @@ check "the launcher booted (exit code $status)" equal "$status" 0
 check "the device got the opened image at the user's address" \
   equal "$(records) $(last_boot)" "1 address=0x80010000 $WT\\images\\open.bin"
 check "through the installed copy of Lorvane.dll" test -s "$folder/lorvane_calls.log"
-win "$WT\\hosts\\explorer_host.exe" "$WT\\images\\menu.bin"; status=$?
-check "the menu click was taken (exit code $status)" equal "$status" 0
-# The 64-bit extension starts the launcher and returns: the boot follows.
-for _ in $(seq 100); do [ "$(records)" -ge 2 ] && break; sleep 0.1; done
-check "the launcher it started booted the clicked image" equal "$(records) $(last_image)" "2 $WT\\images\\menu.bin"
+# Clicks "Quorvex Kestrun" in the host given as $1 and waits for the boot
+# (the 64-bit extension starts the launcher and returns: the boot follows).
+click() {
+  local host=$1 image=$2 expected=$3 status
+  win "$WT\\$host\\explorer_host.exe" "$WT\\images\\$image"; status=$?
+  check "$host: the menu click was taken (exit code $status)" equal "$status" 0
+  for _ in $(seq $((100 * ${KESTRUN_TIME_SCALE:-1}))); do [ "$(records)" -ge "$expected" ] && break; sleep 0.1; done
+  check "$host: the clicked image was booted" equal "$(records) $(last_image)" "$expected $WT\\images\\$image"
+}
+click hosts menu.bin 2
+[ -z "$explorer_host64" ] || click hosts64 menu.bin 3
 rm -f "$folder/lorvane_calls.log"
+
+if [ "$sections" = binaries ]; then
+  echo "== uninstall"
+  win msiexec /x "$WT\\package\\Kestrun.msi" /qn; status=$?
+  check "uninstalled (exit code $status)" equal "$status" 0
+  check "no file left" test ! -e "$folder" -a ! -e "$folder64"
+  snapshot "$CLASSES" end
+  check "the registry is as before the install, key by key" same_registry start end
+  echo "$passed passed, $failed failed"
+  [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
+  exit
+fi
 
 echo "== upgrade to $newer_version, Lorvane.dll given as LORVANEDIR"
 start=$(now)
