@@ -93,9 +93,9 @@ protected:
     // The library leaves once the last worker is done, and the workers end.
     void ExpectLibraryAndWorkersGone()
     {
-        EXPECT_NE(MAXDWORD, m_library.WaitUntilGone(5000)) << "the library outlived the transfers";
+        EXPECT_NE(MAXDWORD, m_library.WaitUntilGone(ScaledMs(5000))) << "the library outlived the transfers";
         const DWORD dwStart = GetTickCount();
-        while (ThreadCount() > m_nThreadsBefore && GetTickCount() - dwStart < 5000)
+        while (ThreadCount() > m_nThreadsBefore && GetTickCount() - dwStart < ScaledMs(5000))
             Sleep(10);
         EXPECT_LE(ThreadCount(), m_nThreadsBefore) << "workers outlived their transfers";
         EXPECT_TRUE(m_boxes.Boxes().empty());
@@ -111,8 +111,10 @@ protected:
 
 TEST_F(ConcurrentClicks, ThirtyTwoHostThreadsClickAtOnce)
 {
+    // Long enough that the last of 32 workers has begun before the first
+    // ends, also when an emulated machine stalls the process for seconds.
     STANDIN_TIMING slow;
-    slow.dwLatencyMs = ScaledMs(1500);
+    slow.dwLatencyMs = ScaledMs(3000);
     m_device.WriteSettings("0x00200000", slow);
     const std::vector<std::string> images = MakeImages();
 
