@@ -23,3 +23,45 @@ unseed_shared_parents() {
     win reg delete "HKLM\\Software\\Classes\\$parent" /v KestrunMsiTest /f >/dev/null
   done
 }
+
+# What a package wrote against self-registration of the same files: each
+# library is put back where the package had it (saved by save_package_folders
+# while installed), registered by the regsvr32 of its kind (a 32-bit library
+# by SysWOW64's, as Windows does), read back and unregistered; msi_registry.py
+# compares. Needs drive_c, T, WT and here.
+#   same_as_self_registration <before install> <installed> <without either>
+# Each argument names a snapshot, $T/<name>.reg, of HKLM\Software\Classes.
+PACKAGE_FOLDERS=('Program Files (x86)/Kestrun' 'Program Files/Kestrun')
+save_package_folders() {
+  local f
+  for f in "${PACKAGE_FOLDERS[@]}"; do
+    [ -d "$drive_c/$f" ] && mkdir -p "$T/files/$f" && cp "$drive_c/$f"/* "$T/files/$f/"
+  done
+}
+regsvr32_for() {
+  if python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(4096); o=struct.unpack_from("<I",d,60)[0]; sys.exit(struct.unpack_from("<H",d,o+4)[0]!=0x14c)' "$1"
+  then echo 'C:\windows\syswow64\regsvr32.exe'; else echo regsvr32; fi
+}
+same_as_self_registration() {
+  local before=$1 installed=$2 base=$3 f library file path regsvr32 status=0 snapshots=()
+  for f in "${PACKAGE_FOLDERS[@]}"; do
+    [ -d "$T/files/$f" ] && mkdir -p "$drive_c/$f" && cp "$T/files/$f"/* "$drive_c/$f/"
+  done
+  # The 32-bit library first: compare takes its registration first.
+  for f in "${PACKAGE_FOLDERS[@]}"; do
+    for library in Kestrun_Tool.dll Kestrun_Tool64.dll; do
+      file="$T/files/$f/$library"
+      [ -f "$file" ] || continue
+      path="C:/$f/$library" regsvr32=$(regsvr32_for "$file")
+      path=${path//\//\\}
+      win "$regsvr32" /s "$path" || { echo "regsvr32 $path failed"; status=1; }
+      win reg export 'HKLM\Software\Classes' "$WT\\$library.reg" /y >/dev/null
+      win "$regsvr32" /u /s "$path" >/dev/null
+      snapshots+=("$T/$base.reg" "$T/$library.reg")
+    done
+  done
+  for f in "${PACKAGE_FOLDERS[@]}"; do
+    [ -d "$T/files/$f" ] && rm -rf "${drive_c:?}/$f"
+  done
+  [ "$status" -eq 0 ] && python3 "$here/msi_registry.py" compare "$T/$before.reg" "$T/$installed.reg" "${snapshots[@]}"
+}

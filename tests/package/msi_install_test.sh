@@ -161,11 +161,17 @@ rm -f "$folder/lorvane_calls.log"
 
 if [ "$sections" = binaries ]; then
   echo "== uninstall"
+  save_package_folders
   win msiexec /x "$WT\\package\\Kestrun.msi" /qn; status=$?
   check "uninstalled (exit code $status)" equal "$status" 0
   check "no file left" test ! -e "$folder" -a ! -e "$folder64"
   snapshot "$CLASSES" end
   check "the registry is as before the install, key by key" same_registry start end
+  # Here the package's 32-bit library is the real one: its rows against the
+  # 32-bit regsvr32 (the 64-bit build's twin package meets them in
+  # msi_registration_test.sh).
+  echo "== the package's rows against self-registration of the same files"
+  check "the same keys and values" same_as_self_registration start installed end
   echo "$passed passed, $failed failed"
   [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
   exit

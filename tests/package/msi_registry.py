@@ -97,7 +97,12 @@ def physical(keys):
 
 def placed(keys, view):
     """The keys of one registration placed as 64-bit Windows places a program's
-    keys of that view (32 or 64)."""
+    keys of that view (32 or 64). A registration made by a 32-bit program
+    (its class key under Wow6432Node) is read from there: Wine keeps all of
+    such a program's class keys under Wow6432Node, the shared ones too."""
+    if view == 32 and any(k.startswith(WOW + "clsid\\") for k in keys):
+        keys = {k[len(WOW):]: (key[len(WOW):], values)
+                for k, (key, values) in keys.items() if k.startswith(WOW)}
     result = {}
     for lower, (key, values) in keys.items():
         if lower.startswith(WOW):

@@ -32,7 +32,7 @@ set_tests_properties(package.msi.install PROPERTIES
 
 add_test(NAME package.msi.registration
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/msi_registration_test.sh ${msi} ${CMAKE_BINARY_DIR}/wine-run
-          ${KESTRUN_TEST_PREFIX} /usr/lib/wine/wine64 $<TARGET_FILE:lorvane_standin>)
+          $<TARGET_FILE:lorvane_standin>)
 set_tests_properties(package.msi.registration PROPERTIES
   FIXTURES_REQUIRED "kestrun_msi;wine_session"
   RESOURCE_LOCK wine_prefix
