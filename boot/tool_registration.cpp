@@ -9,7 +9,6 @@
 
 const char LAUNCHER_COMMAND_KEY[] = "Applications\\Kestrun.exe\\shell\\open\\command";
 
-
 bool ReadLauncherCommand(PATHBUFFER& szCommand)
 {
     return ReadRegisteredCommand(szCommand);
