@@ -21,6 +21,8 @@
 set -uo pipefail
 zip=$1 wine_run=$2 shell_open=$3 explorer_host=$4 not_admin=$5 standin=$6 regsvr32_folder=$7
 sections=${8:-all} explorer_host64=${9:-}
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/package_test_common.sh"
 
 CLASSES='HKLM\Software\Classes'
 COMMAND_KEY='Applications\Kestrun.exe\shell\open\command'
@@ -34,17 +36,6 @@ case $regsvr32_folder in
   *) CLASS_VIEW='' OTHER_VIEW='Wow6432Node\' OTHER_VIEW_NAME=32-bit ;;
 esac
 
-passed=0 failed=0
-check() {
-  local what=$1; shift
-  if "$@"; then passed=$((passed + 1)); echo "ok: $what"
-  else failed=$((failed + 1)); echo "FAILED: $what"; fi
-}
-
-# Every Windows program runs bounded: a message box nobody expected would
-# otherwise wait for a click forever. Under emulation (KESTRUN_TIME_SCALE) an
-# export of the whole class tree alone can take minutes.
-win() { timeout $((120 * ${KESTRUN_TIME_SCALE:-1})) "$wine_run" "$@" </dev/null 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
 drive_c=$(win winepath -u 'C:\') || { echo "no Wine prefix"; exit 1; }
 drive_c=${drive_c%/}
@@ -84,7 +75,6 @@ last_record() {
 }
 records() { [ -f "$T/device/device.log" ] && wc -l < "$T/device/device.log" || echo 0; }
 contains() { [[ $1 == *"$2"* ]]; }
-equal() { [ "$1" == "$2" ]; }
 not() { ! "$@"; }
 
 # Unpacks the package into $1 (unix) and places the boot library and the

@@ -26,15 +26,8 @@
 set -uo pipefail
 msi=$1 newer=$2 wine_run=$3 shell_open=$4 explorer_host=$5 standin=$6 sections=${7:-all} explorer_host64=${8:-}
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/msi_common.sh"
+source "$here/package_test_common.sh"
 
-passed=0 failed=0
-check() {
-  local what=$1; shift
-  if "$@"; then passed=$((passed + 1)); echo "ok: $what"
-  else failed=$((failed + 1)); echo "FAILED: $what"; fi
-}
-equal() { [ "$1" == "$2" ]; }
 now() { date +%s.%N; }
 took() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.2f", b - a }'; }
 

@@ -2,7 +2,7 @@
 # The package's registry rows equal self-registration, key by key and value
 # by value: the package is installed in the test prefix and removed again;
 # then the same files go back into the same folders and regsvr32 registers
-# each library instead (msi_common.sh). msi_registry.py places each
+# each library instead (package_test_common.sh). msi_registry.py places each
 # registration's keys where 64-bit Windows keeps them for a library of its
 # kind and compares them with what the package wrote, in both views.
 #
@@ -15,7 +15,7 @@
 set -uo pipefail
 msi=$1 wine_run=$2 standin=$3
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/msi_common.sh"
+source "$here/package_test_common.sh"
 fail() { echo "FAILED: $*"; exit 1; }
 
 drive_c=$(win winepath -u 'C:\') || fail "no Wine prefix"

@@ -1,9 +1,19 @@
-# Shared by the package's tests under Wine (sourced): running Windows
-# programs through $wine_run, and the shared parent keys.
+# Shared by the package's tests under Wine (sourced): counting checks,
+# running Windows programs through $wine_run, the shared parent keys, and a
+# package's rows against self-registration.
 
-# Every Windows program runs bounded, longer under emulation
-# (KESTRUN_TIME_SCALE). msiexec's exit code arrives cut to 8 bits: 1603
-# (fatal error) reads as 67.
+passed=0 failed=0
+check() {
+  local what=$1; shift
+  if "$@"; then passed=$((passed + 1)); echo "ok: $what"
+  else failed=$((failed + 1)); echo "FAILED: $what"; fi
+}
+equal() { [ "$1" == "$2" ]; }
+
+# Every Windows program runs bounded: a message box nobody expected would
+# otherwise wait for a click forever. Under emulation (KESTRUN_TIME_SCALE) it
+# gets longer: an export of the whole class tree alone can take minutes.
+# msiexec's exit code arrives cut to 8 bits: 1603 (fatal error) reads as 67.
 win() { timeout $((120 * ${KESTRUN_TIME_SCALE:-1})) "$wine_run" "$@" </dev/null 2>&1 | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 FATAL=$((1603 % 256))
 
