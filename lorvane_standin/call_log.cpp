@@ -36,13 +36,25 @@ void AppendCallLog(LPCSTR pszFormat, ...)
 
     char szPath[MAX_PATH * 2];
     CallLogPath(szPath);
-    // One write per line with append access: lines of concurrent callers,
-    // threads or processes, never interleave.
-    HANDLE hFile = CreateFileA(szPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    AppendToFile(szPath, szLine, static_cast<DWORD>(cch));
+}
+
+void AppendToFile(LPCSTR pszPath, const char* pchText, DWORD cch)
+{
+    // Wine does not append atomically (it finds the end, then writes there):
+    // two writers at once, threads or processes, can land on one offset and
+    // a line is lost. One mutex for every writer makes each append whole.
+    HANDLE hMutex = CreateMutexA(NULL, FALSE, "Local\\LorvaneStandinAppend");
+    const DWORD dwWait = hMutex != NULL ? WaitForSingleObject(hMutex, 10000) : WAIT_FAILED;
+    HANDLE hFile = CreateFileA(pszPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return;
-    DWORD cbWritten = 0;
-    WriteFile(hFile, szLine, static_cast<DWORD>(cch), &cbWritten, NULL);
-    CloseHandle(hFile);
+    if (hFile != INVALID_HANDLE_VALUE) {
+        DWORD cbWritten = 0;
+        WriteFile(hFile, pchText, cch, &cbWritten, NULL);
+        CloseHandle(hFile);
+    }
+    if (dwWait == WAIT_OBJECT_0 || dwWait == WAIT_ABANDONED)
+        ReleaseMutex(hMutex);
+    if (hMutex != NULL)
+        CloseHandle(hMutex);
 }

@@ -10,3 +10,7 @@
 #include <windows.h>
 
 void AppendCallLog(LPCSTR pszFormat, ...);
+
+// Appends cch bytes to the file at pszPath in one piece, never interleaved
+// with or overwritten by another writer's append.
+void AppendToFile(LPCSTR pszPath, const char* pchText, DWORD cch);

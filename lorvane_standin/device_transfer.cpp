@@ -1,5 +1,7 @@
 #include "device_transfer.h"
 
+#include "call_log.h"
+
 #include <cstdio>
 
 namespace {
@@ -43,11 +45,7 @@ void AppendDeviceRecord(const STANDIN_SETTINGS& settings, const char* pszName, D
                             pszName, dwAddress, cbArrived, pszImagePath);
     if (cch < 0 || cch >= static_cast<int>(sizeof(szLine)))
         cch = sizeof(szLine) - 1;
-    CFile log(CreateFileA(szLogPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                          NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
-    DWORD cbWritten = 0;
-    if (log.IsOpen())
-        WriteFile(log.Get(), szLine, static_cast<DWORD>(cch), &cbWritten, NULL);
+    AppendToFile(szLogPath, szLine, static_cast<DWORD>(cch));
 }
 
 } // namespace

@@ -29,7 +29,11 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_library.Load());
+        // GoogleTest starts a thread of its own the first time a test thread
+        // reports anything (a failure, a trace): start it before counting.
+        { SCOPED_TRACE("baseline"); }
         m_nThreadsBefore = ThreadCount();
+        m_threadsBefore = DescribeThreads();
     }
 
     // A 259-character image path of its own for each click, with contents
@@ -72,13 +76,16 @@ protected:
         const std::string firstEnd = transfers[0].fields["image"];
         std::vector<STANDIN_CALL> calls = m_device.Calls();
         std::size_t nBegunBeforeFirstEnd = 0;
+        std::string lateWorkers;
+        bool bEnded = false;
         for (STANDIN_CALL& call : calls) {
-            if (call.name == "Kestrun")
-                break;
-            if (call.name == "Kestrun.begin")
+            bEnded = bEnded || call.name == "Kestrun";
+            if (call.name == "Kestrun.begin" && !bEnded)
                 ++nBegunBeforeFirstEnd;
+            else if (call.name == "Kestrun.begin")
+                lateWorkers += " " + call.fields["tid"];
         }
-        EXPECT_EQ(CLICKS, nBegunBeforeFirstEnd);
+        EXPECT_EQ(CLICKS, nBegunBeforeFirstEnd) << "began after the first transfer ended:" << lateWorkers;
 
         // Every image arrived whole.
         std::vector<DEVICE_RECORD> records = m_device.DeviceRecords();
@@ -97,7 +104,8 @@ protected:
         const DWORD dwStart = GetTickCount();
         while (ThreadCount() > m_nThreadsBefore && GetTickCount() - dwStart < ScaledMs(5000))
             Sleep(10);
-        EXPECT_LE(ThreadCount(), m_nThreadsBefore) << "workers outlived their transfers";
+        EXPECT_LE(ThreadCount(), m_nThreadsBefore)
+            << "workers outlived their transfers; before:" << m_threadsBefore << " now:" << DescribeThreads();
         EXPECT_TRUE(m_boxes.Boxes().empty());
     }
 
@@ -105,6 +113,7 @@ protected:
     CMessageBoxWatcher m_boxes;
     CToolLibrary m_library{"Kestrun_Tool.dll"};
     DWORD m_nThreadsBefore = 0;
+    std::string m_threadsBefore;
 };
 
 } // namespace

@@ -124,6 +124,49 @@ DWORD ThreadCount()
     return nThreads;
 }
 
+namespace {
+
+std::string StartOf(DWORD dwThreadId)
+{
+    HANDLE hThread = OpenThread(THREAD_QUERY_INFORMATION, FALSE, dwThreadId);
+    if (hThread == NULL)
+        return "?";
+    PVOID pvStart = NULL;
+    const THREADINFOCLASS START_ADDRESS_CLASS = static_cast<THREADINFOCLASS>(9);
+    NTSTATUS status = NtQueryInformationThread(hThread, START_ADDRESS_CLASS, &pvStart, sizeof(pvStart), NULL);
+    CloseHandle(hThread);
+    if (status != 0)
+        return "?";
+    HMODULE hModule = NULL;
+    char szModule[MAX_PATH] = "?";
+    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           static_cast<LPCSTR>(pvStart), &hModule))
+        GetModuleBaseNameA(GetCurrentProcess(), hModule, szModule, sizeof(szModule));
+    char szText[MAX_PATH + 32];
+    std::snprintf(szText, sizeof(szText), "%s+0x%llx", szModule,
+                  static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(pvStart) -
+                                                  reinterpret_cast<ULONG_PTR>(hModule)));
+    return szText;
+}
+
+} // namespace
+
+std::string DescribeThreads()
+{
+    std::string text;
+    HANDLE hSnapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (hSnapshot == INVALID_HANDLE_VALUE)
+        return text;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL bMore = Thread32First(hSnapshot, &entry); bMore; bMore = Thread32Next(hSnapshot, &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId())
+            text += " " + std::to_string(entry.th32ThreadID) + ":" + StartOf(entry.th32ThreadID);
+    }
+    CloseHandle(hSnapshot);
+    return text;
+}
+
 PROCESS_FIGURES TakeFigures()
 {
     PROCESS_FIGURES figures;

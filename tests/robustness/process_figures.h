@@ -22,6 +22,10 @@ PROCESS_FIGURES TakeFigures();
 // Threads of this process right now (toolhelp snapshot).
 DWORD ThreadCount();
 
+// The same threads as "id:module+offset" of where each began, for a failure
+// message that names a thread which should have ended.
+std::string DescribeThreads();
+
 // True when KESTRUN_FULL=1: heavy loops run their full size.
 bool IsFullSize();
 unsigned LoopSize(unsigned nQuick, unsigned nFull);
