@@ -23,14 +23,29 @@ cmake --preset i686-test >/dev/null
 cmake --build --preset i686-test
 status=0
 ctest --preset i686 || status=1
-ctest --preset x64 || status=1
+# A test that fails is run once more; both attempts stay in the log, and the
+# ones that passed only the second time are named at the end. Under load, a
+# Wine program has been seen (once in several runs) to end at once without
+# printing anything, before any test code ran.
+ctest --preset x64 --repeat until-pass:2 2>&1 | tee build/x64-ctest.log || status=1
+failed_once=$(sed -n 's/^ *[0-9]*\/[0-9]* Test *#[0-9]*: \([^ ]*\) .*\*\*\*.*/\1/p' build/x64-ctest.log | sort -u)
+failed_twice=$(sed -n 's/^\t *[0-9]* - \([^ ]*\) (.*/\1/p' build/x64-ctest.log | sort -u)
+retried=$(comm -23 <(echo "$failed_once") <(echo "$failed_twice"))
 # Short fuzz pass of the pure text logic, after replaying its seed corpus.
 # It runs beside the i686 stage, whose tests run one at a time in the
 # emulated machine and leave a core to spare; its report follows the stage's.
 echo "test.sh: fuzzing the text logic beside the i686 stage (log: build/fuzz.log)"
 "$root/scripts/fuzz.sh" 15 > build/fuzz.log 2>&1 &
 fuzz=$!
+# The stage waits for the preparation anyway; done, its process id must not
+# be killed at exit, where it may name another process by then.
+wait $prepare || true
+trap - EXIT
 "$root/scripts/vm/test-i686" || status=1
 wait $fuzz || status=1
 cat build/fuzz.log
+if [ -n "$retried" ]; then
+  echo "test.sh: failed once and passed when run again (x64, see build/x64-ctest.log):"
+  printf '  %s\n' $retried
+fi
 exit $status
