@@ -79,8 +79,8 @@ same_state() { cmp -s "$T/$1.files" "$T/$2.files" && same_registry "$1" "$2" >/d
 
 # A run that broke off may have left the product installed.
 for p in "$newer_product" "$product"; do win msiexec /x "$p" /qn >/dev/null; done
-seed_shared_parents
 trap 'unseed_shared_parents; rm -rf "$T"' EXIT
+seed_shared_parents || { echo "FAILED: the shared parent keys"; exit 1; }
 snapshot "$CLASSES" start
 # The 32-bit programs, the settings and the copy of Lorvane.dll in the 32-bit
 # Program Files; the 64-bit library in the 64-bit one.

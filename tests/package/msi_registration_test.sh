@@ -22,7 +22,7 @@ drive_c=$(win winepath -u 'C:\') || fail "no Wine prefix"
 drive_c=${drive_c%/}
 T="$drive_c/KestrunMsiRegistration" WT='C:\KestrunMsiRegistration'
 trap 'unseed_shared_parents; rm -rf "$T"' EXIT
-seed_shared_parents
+seed_shared_parents || fail "the shared parent keys"
 rm -rf "$T" && mkdir -p "$T"
 cp "$msi" "$T/Kestrun.msi"
 cp "$standin" "$T/Lorvane.dll"

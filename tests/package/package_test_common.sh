@@ -20,13 +20,14 @@ FATAL=$((1603 % 256))
 # Keys many programs share, empty in a fresh prefix: Wine's uninstall deletes
 # an empty parent it wrote into (Windows keeps it), and the next test would
 # find it gone. A subkey of ours keeps them while the test runs (a value does
-# not: a key with values but no subkeys is deleted all the same).
+# not: a key with values but no subkeys is deleted all the same). Fails,
+# naming the key, when one cannot be seeded: the comparisons would not hold.
 SHARED_PARENTS=('*\ShellEx\ContextMenuHandlers' 'Wow6432Node\CLSID' 'Wow6432Node\Interface')
 seed_shared_parents() {
   local parent
   for parent in "${SHARED_PARENTS[@]}"; do
     win reg add "HKLM\\Software\\Classes\\$parent\\KestrunPackageTest" /f >/dev/null ||
-      { failed=$((failed + 1)); echo "FAILED: could not seed $parent"; }
+      { echo "could not seed $parent"; return 1; }
   done
 }
 unseed_shared_parents() {
