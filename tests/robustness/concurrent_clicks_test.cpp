@@ -57,7 +57,6 @@ protected:
     {
         ASSERT_TRUE(m_device.WaitForCalls("Kestrun", CLICKS, 60000));
         std::vector<STANDIN_CALL> transfers = m_device.Calls("Kestrun");
-        std::vector<STANDIN_CALL> begins = m_device.Calls("Kestrun.begin");
         ASSERT_EQ(CLICKS, transfers.size());
         std::set<std::string> seen;
         std::set<DWORD> workers;
@@ -73,7 +72,6 @@ protected:
         EXPECT_EQ(CLICKS, workers.size()) << "transfers shared a worker";
 
         // All ran at once: every transfer had begun before the first ended.
-        const std::string firstEnd = transfers[0].fields["image"];
         std::vector<STANDIN_CALL> calls = m_device.Calls();
         std::size_t nBegunBeforeFirstEnd = 0;
         std::string lateWorkers;
