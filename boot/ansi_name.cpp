@@ -24,6 +24,13 @@ ANSI_FORM ConvertToAnsi(LPCWSTR pszText, PATHBUFFER& szAnsi)
 
 } // namespace
 
+bool TrueNameIsExactAnsi(LPCWSTR pszPath)
+{
+    PATHBUFFER szPath;
+    const ANSI_FORM noShortName = {false, 0};
+    return ChooseAnsiName(ConvertToAnsi(pszPath, szPath), noShortName) == ANSI_NAME_TRUE;
+}
+
 bool AnsiNameForBootLibrary(LPCWSTR pszPath, PATHBUFFER& szPath)
 {
     const ANSI_FORM trueName = ConvertToAnsi(pszPath, szPath);

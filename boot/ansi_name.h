@@ -11,3 +11,7 @@
 // exactly this file in the ANSI code page: the library must not be handed a
 // substitute. pszPath is a terminated path.
 bool AnsiNameForBootLibrary(LPCWSTR pszPath, PATHBUFFER& szPath);
+
+// True when the true name itself has an exact ANSI form that fits a path
+// buffer: AnsiNameForBootLibrary then needs no look at the file system.
+bool TrueNameIsExactAnsi(LPCWSTR pszPath);

@@ -2,11 +2,22 @@
 
 #include "com_module.h"
 
+namespace {
+
+// A row may leave its start/stop hook out.
+void StartOrStop(OBJECT_MAP_ENTRY* pEntry, bool bStarting)
+{
+    if (pEntry->pfnObjectMain != NULL)
+        pEntry->pfnObjectMain(bStarting);
+}
+
+} // namespace
+
 void AttachModule(HINSTANCE hInstance)
 {
     _Module.Init(ObjectMap, hInstance);
     for (OBJECT_MAP_ENTRY* pEntry = _Module.m_pObjMap; pEntry->pclsid != NULL; ++pEntry)
-        pEntry->pfnObjectMain(true);
+        StartOrStop(pEntry, true);
 }
 
 void DetachModule()
@@ -15,7 +26,7 @@ void DetachModule()
         if (pEntry->pCF != NULL)
             pEntry->pCF->Release();
         pEntry->pCF = NULL;
-        pEntry->pfnObjectMain(false);
+        StartOrStop(pEntry, false);
     }
     _Module.Term();
 }

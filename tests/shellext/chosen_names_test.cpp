@@ -1,12 +1,15 @@
 // The file the user chose, by its true name, through every way in: the
 // launcher started as the shell starts it, the extension's click in a host
-// that plays Explorer (the 32-bit library's form), and the 64-bit library's
-// hand-off to the launcher. The boot library gets exactly the chosen file,
+// that plays Explorer (the 32-bit library's form), the 64-bit library's
+// hand-off to the launcher, and its packaged verb in a host that plays
+// Windows 11's menu. The boot library gets exactly the chosen file,
 // spelled by its true name when the ANSI code page can spell it and by its
 // short name otherwise, or nothing at all; never the file a look-alike
 // spelling names (the decoys below).
 
 #include "child_process.h"
+#include "com_checks.h"
+#include "kestrun_ids.h"
 #include "message_box_watcher.h"
 #include "standin_device.h"
 #include "text_file.h"
@@ -92,6 +95,7 @@ enum ROUTE
     LAUNCHER,        // Kestrun.exe as the shell starts it
     EXTENSION,       // the click of the library that runs the boot itself
     EXTENSION64,     // the click of the library that hands it to the launcher
+    COMMAND64,       // the same library's packaged verb, served as Windows 11 serves it
 };
 
 class ChosenNames : public ::testing::Test
@@ -175,9 +179,13 @@ protected:
 
     DWORD Run(ROUTE route, const std::wstring& image, CMessageBoxWatcher* pBoxes)
     {
-        const std::wstring program = Widen(ProgramDirectory()) + (route == LAUNCHER ? L"Kestrun.exe" : L"explorer_host.exe");
+        const std::wstring folder = Widen(ProgramDirectory());
+        const wchar_t* pszProgram = route == LAUNCHER ? L"Kestrun.exe" : route == COMMAND64 ? L"explorer11_host.exe" : L"explorer_host.exe";
+        const std::wstring program = folder + pszProgram;
+        // The packaged verb: the package's manifest and its external location.
+        const std::wstring package = route == COMMAND64 ? L" \"" + folder + L"AppxManifest.xml\" \"" + folder + L".\"" : L"";
         CChildProcess process;
-        if (!process.Start(program, L"\"" + program + L"\" \"" + image + L"\""))
+        if (!process.Start(program, L"\"" + program + L"\"" + package + L" \"" + image + L"\""))
             return 0xFFFFFFFF;
         pBoxes->SetProcessId(process.ProcessId());
         return process.Wait(60000);
@@ -209,6 +217,15 @@ TEST_F(ChosenNames, ThroughThe64BitExtension)
         GTEST_SKIP() << "Kestrun_Tool64.dll needs a 64-bit host";
     const std::string library = "\"" + ProgramDirectory() + "Kestrun_Tool64.dll\"";
     ASSERT_EQ(0u, Regsvr32("/s " + library));
+    // The packaged verb's class is the package's to declare.
+    EXPECT_FALSE(KeyExists("CLSID\\{" KESTRUN_COMMAND_CLSID_TEXT "}"));
     CheckEveryName(EXTENSION64);
     Regsvr32("/u /s " + library);
+}
+
+TEST_F(ChosenNames, ThroughThePackagedVerb)
+{
+    if (sizeof(void*) == 4)
+        GTEST_SKIP() << "Kestrun_Tool64.dll needs a 64-bit host";
+    CheckEveryName(COMMAND64);
 }
