@@ -26,7 +26,9 @@ HRESULT StartBootRequest(LPCSTR pszImagePath, HWND hwndOwner, DWORD* pdwDownload
 // file's true path, as the shell opens a file, and returns without waiting;
 // the launcher runs the synchronous form and shows its own messages.
 //   S_OK           the launcher was started
-//   E_INVALIDARG   no usable registration: "Read Info Error!" without owner
+//   E_INVALIDARG   no usable registration (none, no "%1", or a program that
+//                  is not an absolute path to Kestrun.exe): "Read Info
+//                  Error!" without owner
 //   other failure  the launcher could not be started: "Quorvex Kestrun
 //                  Error!" without owner
 HRESULT HandOffBootRequest(LPCWSTR pszImagePath);

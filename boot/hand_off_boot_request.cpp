@@ -22,13 +22,13 @@ public:
     CStartedProcess(const CStartedProcess&) = delete;
     CStartedProcess& operator=(const CStartedProcess&) = delete;
 
-    // The shell's way: no application name, so the command line's first
-    // token (quoted or not) names the program.
-    HRESULT Start(LPWSTR pszCommandLine)
+    // The program by its full path, never looked up along the search path;
+    // the command line as the shell builds it.
+    HRESULT Start(LPCWSTR pszProgram, LPWSTR pszCommandLine)
     {
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
-        if (CreateProcessW(NULL, pszCommandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &m_info))
+        if (CreateProcessW(pszProgram, pszCommandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &m_info))
             return S_OK;
         const DWORD dwError = GetLastError();
         return dwError != ERROR_SUCCESS ? HRESULT_FROM_WIN32(dwError) : E_FAIL;
@@ -43,8 +43,9 @@ private:
 HRESULT HandOffBootRequest(LPCWSTR pszImagePath)
 {
     WIDEPATHBUFFER szCommand;
+    WIDEPATHBUFFER szProgram;
     WCHAR szCommandLine[MAX_HAND_OFF_COMMAND_LINE];
-    if (!ReadLauncherCommand(szCommand)
+    if (!ReadLauncherCommand(szCommand) || !HandOffProgram(szCommand, szProgram, PATH_BUFFER_SIZE)
         || BuildHandOffCommandLine(szCommand, pszImagePath, szCommandLine, MAX_HAND_OFF_COMMAND_LINE)
                != HAND_OFF_COMMAND_OK) {
         ShowBootMessage(NULL, MESSAGE_READ_INFO_ERROR);
@@ -52,7 +53,7 @@ HRESULT HandOffBootRequest(LPCWSTR pszImagePath)
     }
 
     CStartedProcess launcher;
-    const HRESULT hr = launcher.Start(szCommandLine);
+    const HRESULT hr = launcher.Start(szProgram, szCommandLine);
     if (FAILED(hr))
         ShowBootMessage(NULL, MESSAGE_KESTRUN_ERROR);
     return hr;

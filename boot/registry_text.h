@@ -1,7 +1,7 @@
 #pragma once
 // Reading the launcher's open command as text of either width: the value
-// must be a string (REG_SZ or REG_EXPAND_SZ) whose terminator lies inside the
-// buffer, else the text is empty. Each width has a file of its own so that
+// must be a string (REG_SZ or REG_EXPAND_SZ, the latter expanded) whose
+// terminator lies inside the buffer, else the text is empty. Each width has a file of its own so that
 // a program links only the one it reads.
 
 #include "path_buffer.h"
@@ -34,6 +34,46 @@ inline bool HasTerminator(const wchar_t (&szText)[PATH_BUFFER_SIZE])
     return std::wmemchr(szText, L'\0', PATH_BUFFER_SIZE) != nullptr;
 }
 
+inline DWORD ExpandText(const char* pszText, char* pszExpanded, DWORD cchExpanded)
+{
+    return ExpandEnvironmentStringsA(pszText, pszExpanded, cchExpanded);
+}
+
+inline DWORD ExpandText(const wchar_t* pszText, wchar_t* pszExpanded, DWORD cchExpanded)
+{
+    return ExpandEnvironmentStringsW(pszText, pszExpanded, cchExpanded);
+}
+
+inline std::size_t TextLength(const char* pszText, std::size_t cchMax)
+{
+    const void* pvEnd = std::memchr(pszText, '\0', cchMax);
+    return pvEnd == nullptr ? cchMax : static_cast<std::size_t>(static_cast<const char*>(pvEnd) - pszText);
+}
+
+inline std::size_t TextLength(const wchar_t* pszText, std::size_t cchMax)
+{
+    const wchar_t* pszEnd = std::wmemchr(pszText, L'\0', cchMax);
+    return pszEnd == nullptr ? cchMax : static_cast<std::size_t>(pszEnd - pszText);
+}
+
+// A REG_EXPAND_SZ value names its folders through environment variables
+// ("%ProgramFiles(x86)%\..."), which the shell expands before it starts the
+// command: so do we. The expansion must fit the buffer with its terminator,
+// or the registration counts as unusable. "%1" is no variable and stays.
+template <class CHAR_T>
+bool ExpandRegisteredCommand(CHAR_T (&szCommand)[PATH_BUFFER_SIZE])
+{
+    // Room for an expansion that is too long, so that it can be told apart.
+    CHAR_T szExpanded[2 * PATH_BUFFER_SIZE] = {};
+    const DWORD cch = ExpandText(szCommand, szExpanded, 2 * PATH_BUFFER_SIZE);
+    const std::size_t cchText = TextLength(szExpanded, 2 * PATH_BUFFER_SIZE);
+    std::memset(szCommand, 0, sizeof(szCommand));
+    if (cch == 0 || cch > 2 * PATH_BUFFER_SIZE || cchText >= PATH_BUFFER_SIZE)
+        return false;
+    std::memcpy(szCommand, szExpanded, cchText * sizeof(CHAR_T));
+    return true;
+}
+
 template <class CHAR_T>
 bool ReadRegisteredCommand(CHAR_T (&szCommand)[PATH_BUFFER_SIZE])
 {
@@ -51,7 +91,7 @@ bool ReadRegisteredCommand(CHAR_T (&szCommand)[PATH_BUFFER_SIZE])
     // The registry hands over a value without its terminator as it is.
     const bool bText = lResult == ERROR_SUCCESS && (dwType == REG_SZ || dwType == REG_EXPAND_SZ)
                     && HasTerminator(szCommand);
-    if (!bText) {
+    if (!bText || (dwType == REG_EXPAND_SZ && !ExpandRegisteredCommand(szCommand))) {
         std::memset(szCommand, 0, sizeof(szCommand));
         return false;
     }

@@ -4,6 +4,7 @@
 #include "boot_request.h"
 #include "message_box_watcher.h"
 #include "standin_device.h"
+#include "time_scale.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +36,11 @@ TEST_F(HandOffBootRequestTest, StartsOneLauncherWithTheQuotedPathAndReturnsAtOnc
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), NULL));
     const std::string image = folder + "boot.bin";
     ASSERT_TRUE(CopyFileA(m_device.MakeImage("boot.bin", 3000).c_str(), image.c_str(), FALSE));
-    m_device.Registration().SetCommand("\"" + m_device.ToolDirectory() + "Kestrun.exe\" \"%1\"");
+    // Registered as an installation may write it, by an environment
+    // variable the shell expands.
+    SetEnvironmentVariableA("KESTRUN_TOOL", m_device.ToolDirectory().c_str());
+    const std::string command = "\"%KESTRUN_TOOL%Kestrun.exe\" \"%1\"";
+    m_device.Registration().SetRaw(REG_EXPAND_SZ, command.c_str(), static_cast<DWORD>(command.size() + 1));
 
     const DWORD dwStart = GetTickCount();
     EXPECT_EQ(S_OK, HandOffBootRequest(Widen(image).c_str()));
@@ -63,13 +68,30 @@ TEST_F(HandOffBootRequestTest, ReportsAnUnusableRegistrationAndAnUnstartableLaun
         std::string command;   // empty: no value at all
         HRESULT hrExpected;
         const char* pszMessage;
+        const char* pszCurrentFolder = ".";   // relative to the tool folder
     } cases[] = {
         {"no registration", "", E_INVALIDARG, "Read Info Error!"},
         {"a command that never names the file", m_device.ToolDirectory() + "Kestrun.exe", E_INVALIDARG,
          "Read Info Error!"},
-        {"a launcher that is not there", "\"" + m_device.ToolDirectory() + "Missing.exe\" \"%1\"",
-         HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), "Quorvex Kestrun Error!"},
+        {"a launcher that is not there", "\"" + m_device.ToolDirectory() + "gone\\Kestrun.exe\" \"%1\"",
+         HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), "Quorvex Kestrun Error!"},
+        {"another program", "\"" + m_device.ToolDirectory() + "Kestrun2.exe\" \"%1\"", E_INVALIDARG,
+         "Read Info Error!"},
+        // Each would start a planted program: the first word of a path with
+        // blanks, or a launcher found along the search path (the current
+        // folder first).
+        {"an unquoted path with blanks", m_device.ToolDirectory() + "with blanks\\Kestrun.exe \"%1\"", E_INVALIDARG,
+         "Read Info Error!"},
+        {"a bare name", "Kestrun.exe \"%1\"", E_INVALIDARG, "Read Info Error!"},
+        {"a relative path", "tool\\Kestrun.exe \"%1\"", E_INVALIDARG, "Read Info Error!", ".."},
     };
+    // The planted programs would boot the device (the stand-in is beside them).
+    m_device.InstallLauncher();
+    const std::string launcher = m_device.ToolDirectory() + "Kestrun.exe";
+    ASSERT_TRUE(CopyFileA(launcher.c_str(), (m_device.ToolDirectory() + "with.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(launcher.c_str(), (m_device.ToolDirectory() + "Kestrun2.exe").c_str(), FALSE));
+    char szCurrent[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, szCurrent);
     std::size_t nBoxes = 0;
     for (const auto& test : cases) {
         SCOPED_TRACE(test.pszName);
@@ -77,10 +99,13 @@ TEST_F(HandOffBootRequestTest, ReportsAnUnusableRegistrationAndAnUnstartableLaun
             m_device.Registration().Remove();
         else
             m_device.Registration().SetCommand(test.command);
+        SetCurrentDirectoryA((m_device.ToolDirectory() + test.pszCurrentFolder).c_str());
         EXPECT_EQ(test.hrExpected, HandOffBootRequest(image.c_str()));
+        SetCurrentDirectoryA(szCurrent);
         ASSERT_TRUE(m_boxes.WaitForBoxes(++nBoxes, 5000));
         EXPECT_EQ(test.pszMessage, m_boxes.Boxes().back().text);
         EXPECT_EQ(NULL, m_boxes.Boxes().back().hwndOwner);
     }
-    EXPECT_TRUE(m_device.Calls().empty());
+    Sleep(ScaledMs(2000));
+    EXPECT_TRUE(m_device.Calls().empty()) << "a planted program was started";
 }

@@ -75,3 +75,44 @@ TEST(HandOffCommandLine, NeverWritesPastItsBuffer)
     EXPECT_STREQ(L"", szCommandLine);
     EXPECT_EQ(HAND_OFF_COMMAND_TOO_LONG, BuildHandOffCommandLine(L"K.exe %1", L"x", nullptr, 10));
 }
+
+TEST(HandOffCommandLine, StartsOnlyAnAbsolutePathToTheLauncher)
+{
+    const struct
+    {
+        const wchar_t* pszCommand;
+        const wchar_t* pszProgram;   // empty: refused
+    } cases[] = {
+        {L"\"C:\\Program Files\\Q K\\Kestrun.exe\" \"%1\"", L"C:\\Program Files\\Q K\\Kestrun.exe"},
+        {L"C:\\Tools\\Kestrun.exe \"%1\"", L"C:\\Tools\\Kestrun.exe"},
+        {L"c:\\tools\\KESTRUN.EXE\t%1", L"c:\\tools\\KESTRUN.EXE"},
+        {L"\"\\\\server\\share\\Kestrun.exe\" \"%1\"", L"\\\\server\\share\\Kestrun.exe"},
+        // Windows would try C:\Program.exe first.
+        {L"C:\\Program Files\\Q K\\Kestrun.exe \"%1\"", L""},
+        // Looked up along the search path, the current folder first.
+        {L"Kestrun.exe \"%1\"", L""},
+        {L"Tools\\Kestrun.exe \"%1\"", L""},
+        {L"\\Tools\\Kestrun.exe \"%1\"", L""},
+        {L"C:Kestrun.exe \"%1\"", L""},
+        // The quote closes after a blank: "Kestrun.exe " is another name.
+        {L"\"C:\\Tools\\Kestrun.exe \"%1\"", L""},
+        {L"\"C:\\Tools\\Kestrun.exe", L""},
+        {L"\"C:\\Tools\\Other.exe\" \"%1\"", L""},
+        {L"\"C:\\Tools\\NotKestrun.exe\" \"%1\"", L""},
+        {L" C:\\Tools\\Kestrun.exe \"%1\"", L""},
+        {L"", L""},
+        {nullptr, L""},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(testing::Message() << (test.pszCommand ? test.pszCommand : L"<null>"));
+        wchar_t szProgram[260];
+        std::wmemset(szProgram, L'x', 260);
+        EXPECT_EQ(test.pszProgram[0] != L'\0', HandOffProgram(test.pszCommand, szProgram, 260));
+        EXPECT_STREQ(test.pszProgram, szProgram);
+    }
+    // A program that does not fit is refused, not cut.
+    wchar_t szSmall[21];
+    EXPECT_TRUE(HandOffProgram(L"C:\\Tools\\Kestrun.exe \"%1\"", szSmall, 21));
+    EXPECT_FALSE(HandOffProgram(L"C:\\Tools\\Kestrun.exe \"%1\"", szSmall, 20));
+    EXPECT_STREQ(L"", szSmall);
+}

@@ -134,6 +134,22 @@ std::vector<REGISTRATION_CASE> Cases()
              SetRaw(d, REG_EXPAND_SZ, d.LauncherCommand() + '\0');
              return d.SettingsPath();
          }, BOOTS},
+        // The shell expands an expandable command before it starts it.
+        {"expandable string naming its folder by a variable", [](CStandinDevice& d) {
+             SetEnvironmentVariableA("KESTRUN_TOOL", d.ToolDirectory().c_str());
+             SetRaw(d, REG_EXPAND_SZ, "\"%KESTRUN_TOOL%Kestrun.exe\" \"%1\"" + std::string(1, '\0'));
+             return d.SettingsPath();
+         }, BOOTS},
+        {"a plain string is not expanded", [](CStandinDevice& d) {
+             SetEnvironmentVariableA("KESTRUN_TOOL", d.ToolDirectory().c_str());
+             SetCommand(d, "%KESTRUN_TOOL%\\Kestrun.exe \"%1\"");
+             return std::string("%KESTRUN_TOOL%\\LORVANE_SET.INI");
+         }, LOAD_INI_FAILS},
+        {"an expansion longer than the buffer", [](CStandinDevice& d) {
+             SetEnvironmentVariableA("KESTRUN_TOOL", (d.ToolDirectory() + std::string(250, 'd') + "\\").c_str());
+             SetRaw(d, REG_EXPAND_SZ, "%KESTRUN_TOOL%Kestrun.exe \"%1\"" + std::string(1, '\0'));
+             return std::string();
+         }, NO_COMMAND},
         {"string without terminator", [](CStandinDevice& d) {
              SetUnterminated(d, d.LauncherCommand());
              return d.SettingsPath();
