@@ -1,5 +1,6 @@
 #include "registration.h"
 
+#include "ansi_name.h"
 #include "com_module.h"
 #include "fault_injection.h"
 #include "registrar.h"
@@ -28,22 +29,27 @@ private:
     IRegistrar* m_p;
 };
 
-// The module's short path in UTF-16. A path that does not fit is refused
-// rather than registered cut short.
+// The path registered as the class's InprocServer32: the short form of the
+// module's true (UTF-16) path. Never made from the ANSI path, whose spelling
+// of a character the code page lacks is a look-alike or "?" that names
+// another file or none. It must also read the same through the ANSI code
+// page, for the hosts that read the registry that way; a path that does not
+// fit is refused rather than registered cut short. Either refusal comes
+// before anything is written.
 HRESULT ModuleShortPath(WCHAR (&wszPath)[MAX_PATH])
 {
-    char szLongPath[MAX_PATH] = {};
-    DWORD cch = GetModuleFileNameA(_Module.m_hInst, szLongPath, MAX_PATH);
+    WCHAR wszLongPath[MAX_PATH] = {};
+    DWORD cch = GetModuleFileNameW(_Module.m_hInst, wszLongPath, MAX_PATH);
     if (cch == 0 || cch >= MAX_PATH)
         return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
 
-    char szShortPath[MAX_PATH] = {};
-    cch = GetShortPathNameA(szLongPath, szShortPath, MAX_PATH);
+    cch = GetShortPathNameW(wszLongPath, wszPath, MAX_PATH);
     // Without a short form (a file system that keeps none), the full path
     // names the same file.
-    const char* pszPath = (cch == 0 || cch >= MAX_PATH) ? szLongPath : szShortPath;
-    if (MultiByteToWideChar(CP_ACP, 0, pszPath, -1, wszPath, MAX_PATH) == 0)
-        return HRESULT_FROM_WIN32(GetLastError());
+    if (cch == 0 || cch >= MAX_PATH)
+        lstrcpynW(wszPath, wszLongPath, MAX_PATH);
+    if (!TrueNameIsExactAnsi(wszPath))
+        return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
     return S_OK;
 }
 

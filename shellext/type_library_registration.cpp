@@ -4,8 +4,6 @@
 
 #include <oleauto.h>
 
-#include <cstring>
-
 namespace {
 
 // A loaded type library and the path it was loaded from.
@@ -17,40 +15,32 @@ public:
     CTypeLibrary(const CTypeLibrary&) = delete;
     CTypeLibrary& operator=(const CTypeLibrary&) = delete;
 
-    // The module's own resource first, then the ".tlb" file beside it.
+    // The module's own resource first, then the ".tlb" file beside it. The
+    // module's true (UTF-16) path: its ANSI spelling may name another file.
     HRESULT Locate()
     {
-        // Room for ".tlb" after a path that fills MAX_PATH.
-        char szPath[MAX_PATH + 8] = {};
-        DWORD cch = GetModuleFileNameA(_Module.m_hInstTypeLib, szPath, MAX_PATH);
+        DWORD cch = GetModuleFileNameW(_Module.m_hInstTypeLib, m_wszPath, MAX_PATH);
         if (cch == 0 || cch >= MAX_PATH)
             return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-        HRESULT hr = Load(szPath);
+        HRESULT hr = LoadTypeLib(m_wszPath, &m_pTypeLib);
         if (SUCCEEDED(hr))
             return hr;
 
-        char* pszDot = NULL;
-        for (char* p = szPath; *p != '\0'; p = CharNextA(p)) {
-            if (*p == '.')
+        OLECHAR* pszDot = NULL;
+        for (OLECHAR* p = m_wszPath; *p != L'\0'; ++p) {
+            if (*p == L'.')
                 pszDot = p;
         }
-        std::strcpy(pszDot != NULL ? pszDot : szPath + std::strlen(szPath), ".tlb");
-        return Load(szPath);
+        lstrcpyW(pszDot != NULL ? pszDot : m_wszPath + cch, L".tlb");
+        return LoadTypeLib(m_wszPath, &m_pTypeLib);
     }
 
     ITypeLib* Get() const { return m_pTypeLib; }
     LPOLESTR Path() { return m_wszPath; }
 
 private:
-    HRESULT Load(const char* pszPath)
-    {
-        if (MultiByteToWideChar(CP_ACP, 0, pszPath, -1, m_wszPath, ARRAYSIZE(m_wszPath)) == 0)
-            return HRESULT_FROM_WIN32(GetLastError());
-        return LoadTypeLib(m_wszPath, &m_pTypeLib);
-    }
-
     ITypeLib* m_pTypeLib;
-    OLECHAR m_wszPath[MAX_PATH + 8];
+    OLECHAR m_wszPath[MAX_PATH + 8];   // room for ".tlb" after a path that fills MAX_PATH
 };
 
 typedef HRESULT (WINAPI* UNREGISTERTYPELIB)(REFGUID, WORD, WORD, LCID, SYSKIND);

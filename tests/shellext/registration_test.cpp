@@ -133,6 +133,36 @@ TEST_F(Registration, AnApostropheInThePathIsWrittenOnce)
     EXPECT_FALSE(KeyExists(CLASS_KEY));
 }
 
+TEST_F(Registration, AFolderTheCodePageCannotSpellIsRegisteredByItsTrueName)
+{
+    // The code page would spell A with macron as A: a folder that is not there.
+    CTempDir dir;
+    const std::wstring folder = std::wstring(dir.Path().begin(), dir.Path().end()) + L"\x0100\\";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), NULL));
+    for (const wchar_t* pszFile : {L"Kestrun_Tool.dll", L"Lorvane.dll"}) {
+        const std::string built = ProgramDirectory();
+        ASSERT_TRUE(CopyFileW((std::wstring(built.begin(), built.end()) + pszFile).c_str(), (folder + pszFile).c_str(), FALSE));
+    }
+    const std::wstring library = folder + L"Kestrun_Tool.dll";
+    const std::wstring regsvr32 = L"C:\\windows\\system32\\regsvr32.exe";
+    CChildProcess registration;
+    ASSERT_TRUE(registration.Start(regsvr32, L"\"" + regsvr32 + L"\" /s \"" + library + L"\""));
+    ASSERT_EQ(0u, registration.Wait(60000)) << "the type library was looked for under the look-alike name";
+
+    WCHAR wszShort[MAX_PATH] = {};
+    ASSERT_NE(0u, GetShortPathNameW(library.c_str(), wszShort, MAX_PATH));
+    char szShort[MAX_PATH] = {};
+    WideCharToMultiByte(CP_ACP, 0, wszShort, -1, szShort, MAX_PATH, NULL, NULL);
+    const std::string server = Value(CLASS_KEY + "\\InprocServer32");
+    EXPECT_EQ(szShort, server);
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(server.c_str())) << server;
+
+    CChildProcess unregistration;
+    ASSERT_TRUE(unregistration.Start(regsvr32, L"\"" + regsvr32 + L"\" /u /s \"" + library + L"\""));
+    EXPECT_EQ(0u, unregistration.Wait(60000));
+    EXPECT_FALSE(KeyExists(CLASS_KEY));
+}
+
 TEST_F(Registration, WithoutTheResourceTheTypeLibraryBesideTheLibraryIsRegistered)
 {
     CTempDir dir;
