@@ -6,6 +6,7 @@
 #include "ansi_name.h"
 #include "boot_image_name.h"
 #include "click_boot.h"
+#include "drop_files_check.h"
 
 #include <cstring>
 
@@ -93,7 +94,7 @@ STDMETHODIMP CQuorvex_Kestrun::Initialize(PCIDLIST_ABSOLUTE, IDataObject* pdtobj
         return E_INVALIDARG;
 
     CGlobalLock drop(medium.Get().hGlobal);
-    if (drop.Get() == NULL)
+    if (drop.Get() == NULL || !IsWellFormedDropFiles(drop.Get(), GlobalSize(medium.Get().hGlobal)))
         return E_INVALIDARG;
 
     HRESULT hr = FirstDroppedFile(static_cast<HDROP>(drop.Get()), m_wszImagePath);
@@ -150,5 +151,13 @@ STDMETHODIMP CQuorvex_Kestrun::InvokeCommand(CMINVOKECOMMANDINFO* pici)
         return E_INVALIDARG;
     if (LOWORD(pici->lpVerb) != 0)
         return E_INVALIDARG;
+    // With CMIC_MASK_UNICODE an extended record may name its verb in lpVerbW
+    // alone, lpVerb left 0: that verb is not ours either.
+    const DWORD cbVerbW = offsetof(CMINVOKECOMMANDINFOEX, lpVerbW) + sizeof(LPCWSTR);
+    if ((pici->fMask & CMIC_MASK_UNICODE) != 0 && pici->cbSize >= cbVerbW) {
+        const LPCWSTR pszVerbW = reinterpret_cast<const CMINVOKECOMMANDINFOEX*>(pici)->lpVerbW;
+        if (!IS_INTRESOURCE(pszVerbW) || LOWORD(pszVerbW) != 0)
+            return E_INVALIDARG;
+    }
     return StartClickBoot(m_szImagePath, m_wszImagePath, pici->hwnd, &m_dwDownloadAddress);
 }

@@ -120,20 +120,35 @@ TEST_F(HostileClick, InvokeRecordsOfEveryShapeAndSize)
         {"extended record", [](RECORD&) {}, sizeof(CMINVOKECOMMANDINFOEX), S_OK},
         {"odd size", [](RECORD&) {}, sizeof(CMINVOKECOMMANDINFOEX) + 3, S_OK},
         {"largest size", [](RECORD&) {}, 0xFFFFFFFF, S_OK},
-        {"extended, every string dangling",
+        {"extended, every string but the verbs dangling",
          [](RECORD& r) {
              r.ex.fMask = CMIC_MASK_UNICODE | CMIC_MASK_PTINVOKE | CMIC_MASK_HOTKEY;
              r.ex.lpParameters = r.ex.lpDirectory = r.ex.lpTitle = static_cast<LPCSTR>(DANGLING);
-             r.ex.lpVerbW = r.ex.lpParametersW = r.ex.lpDirectoryW = r.ex.lpTitleW = static_cast<LPCWSTR>(DANGLING);
+             r.ex.lpParametersW = r.ex.lpDirectoryW = r.ex.lpTitleW = static_cast<LPCWSTR>(DANGLING);
              r.ex.hIcon = static_cast<HANDLE>(DANGLING);
          },
          sizeof(CMINVOKECOMMANDINFOEX), S_OK},
+        // With the Unicode flag the wide verb counts as much as the ANSI one.
         {"extended, wide verb string and ANSI offset 0",
          [](RECORD& r) {
              r.ex.fMask = CMIC_MASK_UNICODE;
              r.ex.lpVerbW = L"open";
          },
-         sizeof(CMINVOKECOMMANDINFOEX), S_OK},
+         sizeof(CMINVOKECOMMANDINFOEX), E_INVALIDARG},
+        {"extended, dangling wide verb",
+         [](RECORD& r) {
+             r.ex.fMask = CMIC_MASK_UNICODE;
+             r.ex.lpVerbW = static_cast<LPCWSTR>(DANGLING);
+         },
+         sizeof(CMINVOKECOMMANDINFOEX), E_INVALIDARG},
+        {"extended, wide offset 1",
+         [](RECORD& r) {
+             r.ex.fMask = CMIC_MASK_UNICODE;
+             r.ex.lpVerbW = MAKEINTRESOURCEW(1);
+         },
+         sizeof(CMINVOKECOMMANDINFOEX), E_INVALIDARG},
+        {"extended, wide verb string without the Unicode flag",
+         [](RECORD& r) { r.ex.lpVerbW = L"open"; }, sizeof(CMINVOKECOMMANDINFOEX), S_OK},
         {"stale window", [](RECORD& r) { r.plain.hwnd = reinterpret_cast<HWND>(0xDEAD0); }, PLAIN, S_OK},
         {"odd show command", [](RECORD& r) { r.plain.nShow = -12345; }, PLAIN, S_OK},
         {"verb string", [](RECORD& r) { r.plain.lpVerb = "open"; }, PLAIN, E_INVALIDARG},
@@ -240,7 +255,36 @@ TEST_F(HostileClick, UnusableDataObjectsAreRefusedAndReleased)
     }
     for (DROP_BEHAVIOUR behaviour : {DROP_GETDATA_FAILS, DROP_OTHER_MEDIUM, DROP_NULL_HGLOBAL})
         EXPECT_EQ(E_INVALIDARG, Select(CDropDataObject::Create({"C:\\img\\boot.bin"}, behaviour))) << behaviour;
-    const std::size_t nCases = sizeof(hostile) / sizeof(hostile[0]) + 3;
+
+    // Crafted blocks the shell's reader would run past: too short for the
+    // header, a list that starts in the header or past the block, a list
+    // without its double terminator.
+    auto block = [](DWORD pFiles, BOOL fWide, const std::string& list) {
+        DROPFILES header = {};
+        header.pFiles = pFiles;
+        header.fWide = fWide;
+        return std::string(reinterpret_cast<const char*>(&header), sizeof(header)) + list;
+    };
+    const std::string crafted[] = {
+        std::string("\x14\0\0", 3),
+        block(4, FALSE, std::string("C:\\img\\boot.bin\0\0", 17)),
+        block(0x10000, FALSE, std::string("C:\\img\\boot.bin\0\0", 17)),
+        block(sizeof(DROPFILES), FALSE, "C:\\img\\boot.bin"),
+        block(sizeof(DROPFILES), FALSE, std::string("C:\\img\\boot.bin\0", 16)),
+        block(sizeof(DROPFILES), TRUE, std::string("C\0:\0\\\0b\0.\0b\0i\0n\0\0\0\0", 19)),
+        block(sizeof(DROPFILES), FALSE, std::string("\0\0", 2)),
+    };
+    for (const std::string& bytes : crafted) {
+        CDropDataObject* pData = CDropDataObject::CreateRaw(bytes);
+        EXPECT_EQ(E_INVALIDARG, m_pInit->Initialize(NULL, pData, NULL)) << bytes.size() << " bytes";
+        EXPECT_EQ(0, pData->MediaOutstanding());
+        pData->Release();
+    }
+    // The same block well formed is a selection.
+    CDropDataObject* pData = CDropDataObject::CreateRaw(block(sizeof(DROPFILES), FALSE, std::string("C:\\img\\boot.bin\0\0", 17)));
+    EXPECT_EQ(S_OK, m_pInit->Initialize(NULL, pData, NULL));
+    pData->Release();
+    const std::size_t nCases = sizeof(hostile) / sizeof(hostile[0]) + 3 + sizeof(crafted) / sizeof(crafted[0]);
     PrintFigure("hostile_cases", "table=data_objects cases=" + std::to_string(nCases));
 }
 

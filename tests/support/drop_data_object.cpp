@@ -21,6 +21,14 @@ CDropDataObject* CDropDataObject::CreateWide(const std::vector<std::wstring>& fi
     return p;
 }
 
+CDropDataObject* CDropDataObject::CreateRaw(const std::string& bytes)
+{
+    CDropDataObject* p = new CDropDataObject;
+    p->m_behaviour = DROP_RAW;
+    p->m_raw = bytes;
+    return p;
+}
+
 STDMETHODIMP CDropDataObject::GetData(FORMATETC* pformatetcIn, STGMEDIUM* pmedium)
 {
     ++m_nGetDataCalls;
@@ -40,6 +48,12 @@ STDMETHODIMP CDropDataObject::GetData(FORMATETC* pformatetcIn, STGMEDIUM* pmediu
     case DROP_NULL_HGLOBAL:
         pmedium->tymed = TYMED_HGLOBAL;
         pmedium->hGlobal = NULL;
+        break;
+    case DROP_RAW:
+        pmedium->tymed = TYMED_HGLOBAL;
+        pmedium->hGlobal = GlobalAlloc(GMEM_MOVEABLE, m_raw.size());
+        std::memcpy(GlobalLock(pmedium->hGlobal), m_raw.data(), m_raw.size());
+        GlobalUnlock(pmedium->hGlobal);
         break;
     default:
         pmedium->tymed = TYMED_HGLOBAL;

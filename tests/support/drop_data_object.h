@@ -13,6 +13,7 @@ enum DROP_BEHAVIOUR
     DROP_GETDATA_FAILS,      // GetData returns DV_E_FORMATETC
     DROP_OTHER_MEDIUM,       // answers with a stream medium instead of global memory
     DROP_NULL_HGLOBAL,       // answers TYMED_HGLOBAL with no memory
+    DROP_RAW,                // CF_HDROP memory holding exactly the bytes given (CreateRaw)
 };
 
 class CDropDataObject final : public CDataObjectBase
@@ -22,6 +23,8 @@ public:
     static CDropDataObject* Create(const std::vector<std::string>& files, DROP_BEHAVIOUR behaviour = DROP_FILES,
                                    bool bWide = false);
     static CDropDataObject* CreateWide(const std::vector<std::wstring>& files);
+    // A crafted block: whatever a hostile host puts in the medium.
+    static CDropDataObject* CreateRaw(const std::string& bytes);
 
     STDMETHODIMP GetData(FORMATETC* pformatetcIn, STGMEDIUM* pmedium) override;
 
@@ -38,6 +41,7 @@ private:
     DROP_BEHAVIOUR m_behaviour = DROP_FILES;
     std::vector<std::string> m_files;
     std::vector<std::wstring> m_wideFiles;
+    std::string m_raw;
     bool m_bWide = false;
     int m_nGetDataCalls = 0;
     LONG m_nOutstanding = 0;
