@@ -155,7 +155,10 @@ private:
 
 // The instance creator of a class: a plain object without an outer object,
 // an aggregated one with. On any outcome but S_OK the new object is
-// destroyed again, which returns the module lock count to where it was.
+// destroyed again, which returns the module lock count to where it was, and
+// the out-pointer stays null; a success other than S_OK (S_FALSE from a
+// final construction) would tell the caller it got an object, so it is
+// reported as E_UNEXPECTED.
 template <class Object>
 HRESULT CreateAndQuery(Object* pObject, REFIID riid, void** ppv)
 {
@@ -164,8 +167,11 @@ HRESULT CreateAndQuery(Object* pObject, REFIID riid, void** ppv)
     HRESULT hr = pObject->Construct();
     if (hr == S_OK)
         hr = pObject->QueryInterface(riid, ppv);
-    if (hr != S_OK)
+    if (hr != S_OK) {
         HeapDelete(pObject);
+        *ppv = nullptr;
+        return SUCCEEDED(hr) ? E_UNEXPECTED : hr;
+    }
     return hr;
 }
 

@@ -15,7 +15,7 @@ const INTMAP_ENTRY g_entries[] = {
     {NULL, 0, 0},
 };
 
-CComTypeInfoHolder g_typeInfo = {&IID_IQuorvex_Kestrun, &LIBID_KESTRUN_TOOLLib, 1, 0, NULL, 0, NULL, 0};
+CComTypeInfoHolder g_typeInfo = {&IID_IQuorvex_Kestrun, &LIBID_KESTRUN_TOOLLib, 1, 0, NULL, 0, NULL, 0, false};
 
 } // namespace
 

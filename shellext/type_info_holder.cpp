@@ -6,21 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
-
-// Whether a holder's clean-up is already on the termination list. One entry
-// per process is enough: while the type library cannot be loaded every
-// dispatch call tries again, and each try must not cost another entry.
-// Read without the lock on the fast path, like the holder's pointer.
-volatile bool g_bCleanupAdded = false;
-
-} // namespace
-
 HRESULT CComTypeInfoHolder::GetTI(LCID lcid)
 {
     // Loaded type information whose clean-up could not be added yet takes
     // the slow path, which adds it: otherwise it would outlive the module.
-    if (m_pInfo != NULL && g_bCleanupAdded)
+    if (m_pInfo != NULL && m_bCleanupAdded)
         return S_OK;
     return LoadTypeInfo(lcid);
 }
@@ -51,12 +41,12 @@ HRESULT CComTypeInfoHolder::LoadTypeInfo(LCID lcid)
                 pTypeLib->Release();
             }
         }
-        bAddCleanup = !g_bCleanupAdded;
-        g_bCleanupAdded = true;
+        bAddCleanup = !m_bCleanupAdded;
+        m_bCleanupAdded = true;
     }
     if (bAddCleanup && FAILED(_Module.AddTermFunc(Cleanup, reinterpret_cast<DWORD_PTR>(this)))) {
         CCriticalSectionLock lock(_Module.StaticDataLock());
-        g_bCleanupAdded = false;
+        m_bCleanupAdded = false;
     }
     return hr;
 }
@@ -103,7 +93,7 @@ void WINAPI CComTypeInfoHolder::Cleanup(DWORD_PTR dw)
     }
     pHolder->ClearNameCache();
     // A module that is initialised again (a library loaded anew) starts over.
-    g_bCleanupAdded = false;
+    pHolder->m_bCleanupAdded = false;
 }
 
 HRESULT CComTypeInfoHolder::GetTypeInfo(UINT, LCID lcid, ITypeInfo** ppTInfo)

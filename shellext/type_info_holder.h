@@ -22,6 +22,11 @@ public:
         DISPID id;
     }* m_pMap;
     int m_nCount;
+    // Whether this holder's clean-up is on the termination list. One entry
+    // per holder is enough: while the type library cannot be loaded every
+    // dispatch call tries again, and each try must not cost another entry.
+    // Read without the lock on the fast path, like m_pInfo.
+    volatile bool m_bCleanupAdded;
 
     HRESULT GetTypeInfo(UINT itinfo, LCID lcid, ITypeInfo** ppTInfo);
     HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid, DISPID* rgdispid);

@@ -4,6 +4,7 @@
 #include "module_session.h"
 #include "quorvex_kestrun.h"
 #include "registered_type_library.h"
+#include "type_info_holder.h"
 #include "text_file.h"
 
 #include <gtest/gtest.h>
@@ -112,4 +113,16 @@ TEST_F(HandlerDispatch, FailsWhileUnregisteredAndRecoversOnceRegistered)
     m_typeLibrary.Unregister();
     ASSERT_EQ(S_OK, m_pDispatch->GetTypeInfo(0, 0, &pInfo));
     pInfo->Release();
+
+    // Another holder has a clean-up of its own: without one, its type
+    // information would outlive the module.
+    static CComTypeInfoHolder second = {&IID_IQuorvex_Kestrun, &LIBID_KESTRUN_TOOLLib, 1, 0, NULL, 0, NULL, 0, false};
+    m_typeLibrary.Register();
+    ASSERT_EQ(S_OK, second.GetTypeInfo(0, 0, &pInfo));
+    pInfo->Release();
+    EXPECT_EQ(nEntriesBefore + 2, _Module.GetTermFuncCount());
+    m_pDispatch->Release();
+    m_module.Restart();
+    EXPECT_EQ(nullptr, second.m_pInfo);
+    ASSERT_EQ(S_OK, CreateQuorvex_Kestrun(NULL, IID_IDispatch, reinterpret_cast<void**>(&m_pDispatch)));
 }

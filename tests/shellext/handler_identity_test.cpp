@@ -145,6 +145,22 @@ TEST_F(HandlerIdentity, CreationFailuresLeaveNothingBehind)
     }
     EXPECT_EQ(lBefore, _Module.GetLockCount());
     EXPECT_EQ(E_POINTER, CreateQuorvex_Kestrun(NULL, IID_IShellExtInit, NULL));
+
+    // A final construction that succeeds with S_FALSE yields no object: the
+    // caller must not be told it got one.
+    struct CHalfBuilt : public IUnknown, public CComObjectRoot
+    {
+        static const INTMAP_ENTRY* _GetEntries()
+        {
+            static const INTMAP_ENTRY entries[] = {{&IID_IUnknown, 0, INTMAP_DIRECT}, {NULL, 0, 0}};
+            return entries;
+        }
+        HRESULT FinalConstruct() { return S_FALSE; }
+    };
+    pv = GARBAGE;
+    EXPECT_EQ(E_UNEXPECTED, CreateComInstance<CHalfBuilt>(NULL, IID_IUnknown, &pv));
+    EXPECT_EQ(nullptr, pv);
+    EXPECT_EQ(lBefore, _Module.GetLockCount());
 }
 
 TEST_F(HandlerIdentity, AnAggregatedHandlerCountsOnItsOuterObject)
