@@ -42,20 +42,21 @@ i686=$(realpath -m "${KESTRUN_BENCH_I686_DIR:-$root/build/i686}")
 configure() {
   [ -f "$1/CMakeCache.txt" ] && return
   if [ "$1" = "$root/build/$2" ]; then
-    (cd "$root" && cmake --preset "$2" >/dev/null)
+    (cd "$root" && cmake --preset "$2")
   elif [ "$2" = x64 ]; then
     cmake -S "$root" -B "$1" -G Ninja --toolchain "$root/cmake/toolchains/mingw-x64.cmake" \
-      -DCMAKE_BUILD_TYPE=MinSizeRel -DKESTRUN_BUILD_TESTS=ON >/dev/null
+      -DCMAKE_BUILD_TYPE=MinSizeRel -DKESTRUN_BUILD_TESTS=ON
   else
     cmake -S "$root" -B "$1" -G Ninja --toolchain "$root/cmake/toolchains/mingw-i686.cmake" \
-      -DCMAKE_BUILD_TYPE=MinSizeRel -DKESTRUN_BUILD_TESTS=OFF >/dev/null
+      -DCMAKE_BUILD_TYPE=MinSizeRel -DKESTRUN_BUILD_TESTS=OFF
   fi
 }
-echo "== Building ($i686, $x64)"
-configure "$i686" i686
-configure "$x64" x64
-cmake --build "$i686" >/dev/null
-cmake --build "$x64" --target kestrun_benchmarks >/dev/null
+build() {
+  configure "$i686" i686 && configure "$x64" x64 &&
+    cmake --build "$i686" && cmake --build "$x64" --target kestrun_benchmarks
+}
+source "$root/scripts/run-logged.sh"
+run_logged "$x64/bench/build.log" "== Building ($i686, $x64)" build
 
 export KESTRUN_WINEPREFIX="$x64/bench/prefix" KESTRUN_DISPLAY="${KESTRUN_BENCH_DISPLAY:-:95}"
 session="$root/scripts/wine-session"

@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# The demo: builds everything, installs Kestrun into a Wine prefix of its own
-# with the stand-in boot library and a simulated device, opens a sample boot
-# image with Kestrun.exe the way the shell does, right-clicks images through
-# the extension and through the 64-bit extension that hands the image to the
-# launcher, and reports what arrived on the device. (The machine runs only
-# 64-bit Windows programs, so the demo uses the x64 build of the same sources;
-# the i686 deliverables are run by the tests in an emulated machine.)
+# The demo: builds the x64 build, installs Kestrun into a Wine prefix of its
+# own with the stand-in boot library and a simulated device, opens a sample
+# boot image with Kestrun.exe the way the shell does, right-clicks images
+# through the extension, through the 64-bit extension that hands the image to
+# the launcher and through the packaged verb of Windows 11's own menu, and
+# reports what arrived on the device. (The machine runs only 64-bit Windows
+# programs, so the demo uses the x64 build of the same sources; the i686
+# deliverables are run by the tests in an emulated machine.)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/run-logged.sh"
+echo "== Installing the build packages (scripts/setup.sh: nothing to do when they are there, several minutes on a fresh machine)"
 "$root/scripts/setup.sh"
-"$root/scripts/build.sh" >/dev/null
+build_x64() { cd "$root" && cmake --preset x64 && cmake --build --preset x64; }
+run_logged "$root/build/demo-build.log" "== Building the x64 build, about 2 minutes on a fresh 2-core machine" build_x64
 
 export KESTRUN_WINEPREFIX="$root/build/demo/prefix" KESTRUN_DISPLAY="${KESTRUN_DEMO_DISPLAY:-:96}"
 session="$root/scripts/wine-session"
@@ -28,7 +32,7 @@ echo "== Installing Kestrun into $tool_win (demo prefix $KESTRUN_WINEPREFIX)"
 rm -rf "$tool" "$device" "$images"
 mkdir -p "$tool" "$device" "$images"
 cp "$bin/Kestrun.exe" "$bin/Kestrun_Tool.dll" "$bin/Kestrun_Tool64.dll" "$bin/Lorvane.dll" "$tool/"
-cp "$bin/shell_open.exe" "$bin/explorer_host.exe" "$drive_c/"
+cp "$bin/shell_open.exe" "$bin/explorer_host.exe" "$bin/explorer11_host.exe" "$bin/AppxManifest.xml" "$drive_c/"
 printf '%s\r\n' \
   "[QUORVEX_KESTRUN]" \
   "DnLoadAddr=0x80008000" \
@@ -47,6 +51,7 @@ echo "   context-menu extension registered with regsvr32: HKCR\\*\\ShellEx\\Cont
 head -c 262144 /dev/urandom > "$images/sample.bin"
 head -c 131072 /dev/urandom > "$images/menu.bin"
 head -c 65536 /dev/urandom > "$images/menu64.bin"
+head -c 98304 /dev/urandom > "$images/menu11.bin"
 echo "not an image" > "$images/notes.txt"
 
 # The newest device record: "<file> <address> <bytes> <image>".
@@ -78,6 +83,14 @@ step() {
   [ "$status" -eq "$expected" ] || { echo "Demo FAILED: $what (status $status)" >&2; exit 1; }
 }
 
+# The hand-off only starts Kestrun.exe, which boots on its own: waits until
+# the device log has more than $1 records.
+wait_for_boot() {
+  for _ in $(seq 300); do [ "$(wc -l < "$device/device.log")" -gt "$1" ] && return; sleep 0.1; done
+  echo "Demo FAILED: $2" >&2
+  exit 1
+}
+
 export LORVANE_STANDIN_LOG='C:\KestrunDevice\calls.log'
 
 echo
@@ -103,15 +116,27 @@ echo "   so the 64-bit library takes the registration over here)"
 "$run" regsvr32 /s "$tool_win\\Kestrun_Tool64.dll"
 records=$(wc -l < "$device/device.log")
 step 0 "the 64-bit menu click did not start the launcher" 'C:\explorer_host.exe' 'C:\Images\menu64.bin'
-# The click only started Kestrun.exe; it boots on its own.
-for _ in $(seq 300); do [ "$(wc -l < "$device/device.log")" -gt "$records" ] && break; sleep 0.1; done
-[ "$(wc -l < "$device/device.log")" -gt "$records" ] || { echo "Demo FAILED: the launcher started by the 64-bit extension booted nothing" >&2; exit 1; }
+wait_for_boot "$records" "the launcher started by the 64-bit extension booted nothing"
 report_boot "$images/menu64.bin"
 "$run" regsvr32 /u /s "$tool_win\\Kestrun_Tool64.dll"
+
+echo
+echo "== 5. Windows 11's own menu: the packaged verb \"Quorvex Kestrun\" on C:\\Images\\menu11.bin"
+echo "   (a host plays the package's surrogate: the class and library of AppxManifest.xml, the"
+echo "   package's external location $tool_win, a shell item array; nothing registers a package here)"
+records=$(wc -l < "$device/device.log")
+step 0 "the packaged verb did not start the launcher" 'C:\explorer11_host.exe' 'C:\AppxManifest.xml' "$tool_win" 'C:\Images\menu11.bin'
+wait_for_boot "$records" "the launcher started by the packaged verb booted nothing"
+report_boot "$images/menu11.bin"
+
+echo
+echo "== 6. The classic menu on Windows 11 (\"Show more options\"): the packaged verb stays out of it,"
+echo "   where the classic item of step 4 stands"
+step 1 "the packaged verb showed in the classic menu too" 'C:\explorer11_host.exe' --classic-menu 'C:\AppxManifest.xml' "$tool_win" 'C:\Images\menu11.bin'
 
 echo
 echo "== What the boot library was asked, in order (pid, thread, call, arguments, result)"
 tr -d '\r' < "$device/calls.log" | sed 's/^/   /'
 echo
-echo "Demo passed: the device was booted through the launcher, through the context menu and through"
-echo "the 64-bit context menu's hand-off to the launcher."
+echo "Demo passed: the device was booted through the launcher, through the context menu, through"
+echo "the 64-bit context menu's hand-off to the launcher and through Windows 11's packaged verb."

@@ -18,8 +18,15 @@ build=${KESTRUN_FUZZ_BUILD:-$root/build/fuzz-native}
 src="$root/tests/fuzz"
 targets=(copy_path boot_image_name tool_directory command_line hand_off)
 
-cmake -S "$src" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
-cmake --build "$build" >/dev/null
+# The build's output is kept and shown when it fails: a fuzz pass that did
+# not build must say why.
+mkdir -p "$build"
+echo "fuzz.sh: building the fuzz targets (log: $build/build.log)"
+if ! { cmake -S "$src" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 && cmake --build "$build"; } > "$build/build.log" 2>&1; then
+  tail -n 30 "$build/build.log"
+  echo "fuzz.sh: FAILED building the fuzz targets (see $build/build.log)"
+  exit 1
+fi
 
 status=0
 for target in "${targets[@]}"; do

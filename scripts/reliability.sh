@@ -69,8 +69,11 @@ for program in "$x64"/bin/*_tests.exe; do
 done
 
 echo "== Fuzzing ($fuzz_seconds s per target)"
+# Its exit status goes to the report, which fails the run on anything but 0
+# or on a pass that gave no result.
 set +e
-"$root/scripts/fuzz.sh" "$fuzz_seconds" | tee "$results/out/fuzz.txt"
+"$root/scripts/fuzz.sh" "$fuzz_seconds" 2>&1 | tee "$results/out/fuzz.txt"
+echo "${PIPESTATUS[0]}" > "$results/out/fuzz_status"
 set -e
 
 echo

@@ -14,12 +14,13 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
+source "$root/scripts/run-logged.sh"
 if [ $# -eq 0 ]; then
-  "$root/scripts/build.sh" >/dev/null
+  run_logged "$root/build/screenshots/build.log" "screenshots.sh: building" "$root/scripts/build.sh"
   build="$root/build/x64"
 else
   build=$(cd "$1" && pwd)
-  cmake --build "$build" >/dev/null
+  run_logged "$root/build/screenshots/build.log" "screenshots.sh: building $build" cmake --build "$build"
 fi
 bin="$build/bin"
 images="$root/docs/images"

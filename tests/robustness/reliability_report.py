@@ -5,7 +5,8 @@ fuzzers did, as markdown.
     reliability_report.py --results DIR --command TEXT [--record FILE]
 
 DIR holds <program>.txt (each program's output), exit_codes.tsv (program,
-exit status) and fuzz.txt (the output of scripts/fuzz.sh). --record rewrites
+exit status), fuzz.txt (the output of scripts/fuzz.sh) and fuzz_status (its
+exit status). --record rewrites
 the part of FILE between the two figure markers. Exit status 1 when a
 program failed or crashed, a leak check was over its tolerance, or the
 fuzzers failed."""
@@ -113,6 +114,8 @@ def report(results, command):
     for name, values in figures:
         by_name.setdefault(name, []).append(values)
 
+    # A run without a single fuzz result failed to fuzz, whatever the reason:
+    # fuzz.sh that never ran, could not build, or ended with a failure.
     fuzz = []
     fuzz_failed = False
     fuzz_path = os.path.join(results, "fuzz.txt")
@@ -123,6 +126,9 @@ def report(results, command):
                 fuzz.append(match.groups())
             elif "FAILED" in line:
                 fuzz_failed = True
+    status_path = os.path.join(results, "fuzz_status")
+    if not fuzz or not os.path.exists(status_path) or read_lines(status_path)[:1] != ["0"]:
+        fuzz_failed = True
 
     out = []
     out.append(f"Run on {datetime.date.today().isoformat()} with `{command}` "
@@ -198,7 +204,7 @@ def report(results, command):
         for target, seeds, execs, seconds in fuzz:
             out.append(f"| {target} | {seeds} | {int(execs):,} | {seconds} |")
     else:
-        out.append("No fuzz pass in this run.")
+        out.append("No fuzz pass in this run: that is a failure.")
 
     ok = failures == 0 and crashes == 0 and leaks == 0 and not fuzz_failed
     return "\n".join(out) + "\n", ok

@@ -36,6 +36,8 @@ class ReliabilityReport(unittest.TestCase):
             f.write("".join(f"{name}\t{code}\n" for name, code in codes.items()))
         with open(os.path.join(folder, "fuzz.txt"), "w") as f:
             f.write(FUZZ)
+        with open(os.path.join(folder, "fuzz_status"), "w") as f:
+            f.write("0\n")
         return folder
 
     def test_a_clean_run_adds_up(self):
@@ -63,6 +65,19 @@ class ReliabilityReport(unittest.TestCase):
         text, ok = reliability_report.report(self.results({"a_tests.exe": LEAKING}, {"a_tests.exe": 0}), "cmd")
         self.assertFalse(ok)
         self.assertIn("| Leaks found | 1 |", text)
+
+    def test_a_fuzz_pass_that_failed_or_gave_nothing_fails_the_run(self):
+        for fuzz, status in (("", "0\n"), (FUZZ, "1\n"), (FUZZ, None)):
+            folder = self.results({"a_tests.exe": CLEAN}, {"a_tests.exe": 0})
+            with open(os.path.join(folder, "fuzz.txt"), "w") as f:
+                f.write(fuzz)
+            if status is None:
+                os.remove(os.path.join(folder, "fuzz_status"))
+            else:
+                with open(os.path.join(folder, "fuzz_status"), "w") as f:
+                    f.write(status)
+            text, ok = reliability_report.report(folder, "cmd")
+            self.assertFalse(ok, (fuzz, status))
 
     def test_record_replaces_only_the_marked_part(self):
         path = os.path.join(tempfile.mkdtemp(), "RELIABILITY.md")
