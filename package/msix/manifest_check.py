@@ -198,6 +198,8 @@ def _check_element(node, path):
         child_path = "%s/%s" % (path, _label(*child_key))
         if child_key not in allowed:
             raise Fault("%s: not allowed here" % child_path)
+        if (child.tail or "").strip():
+            raise Fault("%s: holds text where none belongs" % path)
         position = allowed.index(child_key)
         if rule.ordered and position < last:
             raise Fault("%s: out of the order the schema sets" % child_path)
@@ -250,7 +252,7 @@ def check(manifest, payload):
             raise Fault("the root element is not the foundation namespace's Package")
         _check_element(root, "Package")
         _check_references(root, declared, set(payload))
-    except ET.ParseError as e:
+    except (ET.ParseError, LookupError) as e:  # LookupError: an encoding Python does not know
         return "AppxManifest.xml is not well-formed XML: %s" % e
     except Fault as e:
         return "AppxManifest.xml: %s" % e

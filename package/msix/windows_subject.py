@@ -16,6 +16,7 @@ are refused with the reason.
 """
 
 import base64
+import binascii
 import re
 import subprocess
 
@@ -132,7 +133,11 @@ def windows_name(subject):
 
 def pem_certificates(path):
     with open(path, "rb") as f:
-        return [base64.b64decode(b"".join(block.split())) for block in PEM.findall(f.read())]
+        blocks = PEM.findall(f.read())
+    try:
+        return [base64.b64decode(b"".join(block.split()), validate=True) for block in blocks]
+    except binascii.Error:
+        raise SubjectError("%s holds a certificate that is not base64" % path)
 
 
 def signer_subject(cert_path, key_path):
