@@ -13,12 +13,7 @@ set -uo pipefail
 unset KESTRUN_SIGN_CERT KESTRUN_SIGN_KEY KESTRUN_SIGN_CA KESTRUN_MSIX_PUBLISHER
 work=$1 version=$2 class_id=$3 manifest=$4; shift 4
 here=$(cd "$(dirname "$0")" && pwd)
-passed=0 failed=0
-check() {
-  local what=$1; shift
-  if "$@"; then passed=$((passed + 1)); echo "ok: $what"
-  else failed=$((failed + 1)); echo "FAILED: $what"; fi
-}
+source "$here/package_test_common.sh"
 verifies() { osslsigncode verify -CAfile "$work/ca.pem" -in "$1" >"$work/verify.log" 2>&1; }
 fails_to_verify() { ! verifies "$1"; }
 signed() {
@@ -32,21 +27,12 @@ refused() {
   check "$what: one line, saying why" equal "$(wc -l <"$work/refusal.log")" 1
   check "$what: the reason" grep -qF -- "$reason" "$work/refusal.log"
 }
-equal() { [ "$1" == "$2" ]; }
 differs() { ! cmp -s "$1" "$2"; }
 
 rm -rf "$work" && mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
-# A CA and a code-signing certificate it issued, valid for a day.
-openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "/CN=Kestrun test CA" \
-  -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign" \
-  -keyout "$work/ca.key" -out "$work/ca.pem" 2>/dev/null
-openssl req -newkey rsa:2048 -nodes -subj '/C=US/O=Kestrun, Test Lab/CN=Kestrun "QA" signer' \
-  -keyout "$work/signer.key" -out "$work/signer.csr" 2>/dev/null
-printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' > "$work/ext"
-openssl x509 -req -in "$work/signer.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" -CAcreateserial -days 1 \
-  -extfile "$work/ext" -out "$work/signer.pem" 2>/dev/null
-check "made a throwaway code-signing certificate" test -s "$work/signer.pem"
+check "made a throwaway code-signing certificate" \
+  throwaway_signing_certificate "$work" '/C=US/O=Kestrun, Test Lab/CN=Kestrun "QA" signer'
 # The subject as Windows writes it: most specific RDN first, a value holding a
 # comma or a double quote in quotes, the double quote doubled.
 subject='CN="Kestrun ""QA"" signer", O="Kestrun, Test Lab", C=US'
