@@ -176,6 +176,7 @@ def _check_element(node, path):
     rule = ELEMENTS.get(key)
     if rule is None:
         raise Fault("%s: no element of the schemas this package uses" % path)
+    present = set()
     for attribute, value in node.attrib.items():
         name = _label(*_name(attribute))
         if name not in rule.attributes:
@@ -183,13 +184,14 @@ def _check_element(node, path):
         kind, _ = rule.attributes[name]
         if not kind.accepts(value):
             raise Fault("%s@%s: %r is not %s" % (path, name, value, kind))
+        present.add(name)
     for name, (_, required) in rule.attributes.items():
-        if required and name not in {_label(*_name(a)) for a in node.attrib}:
+        if required and name not in present:
             raise Fault("%s: the required attribute %s is missing" % (path, name))
-    text = (node.text or "").strip()
-    if rule.text and not rule.text.accepts(node.text or ""):
-        raise Fault("%s: %r is not %s" % (path, node.text or "", rule.text))
-    if not rule.text and text:
+    text = node.text or ""
+    if rule.text and not rule.text.accepts(text):
+        raise Fault("%s: %r is not %s" % (path, text, rule.text))
+    if not rule.text and text.strip():
         raise Fault("%s: holds text where none belongs" % path)
     allowed = [(prefix, local) for prefix, local, _, _ in rule.children]
     counts, last = {}, -1
