@@ -209,6 +209,10 @@ def read_back(package, signed):
 
 
 def build(args):
+    # A failed step leaves no package behind, not even the last one made.
+    out = os.path.abspath(args.out)
+    if os.path.exists(out):
+        os.remove(out)
     signer = signing.from_environment()
     given = os.environ.get("KESTRUN_MSIX_PUBLISHER") or args.publisher
     manifest = manifest_with_identity(args.manifest, args.version, publisher_for(signer, given))
@@ -223,11 +227,7 @@ def build(args):
 
     unsigned = os.path.join(args.work, "Kestrun.msix")
     pack(args.work, payload, unsigned)
-    out = os.path.abspath(args.out)
     os.makedirs(os.path.dirname(out), exist_ok=True)
-    if os.path.exists(out):
-        os.remove(out)
-    # A package that fails a check is not left where the finished one goes.
     try:
         if signer:
             signer.sign(unsigned, out)

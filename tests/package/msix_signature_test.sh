@@ -19,9 +19,11 @@ fails_to_verify() { ! verifies "$1"; }
 signed() {
   KESTRUN_SIGN_CERT="$work/signer.pem" KESTRUN_SIGN_KEY="$work/signer.key" KESTRUN_SIGN_CA="$work/ca.pem" "$@"
 }
-# refused <what> <reason it must give> <package> <command...>
+# refused <what> <reason it must give> <package> <command...>: where a package
+# made earlier stood, none is left.
 refused() {
   local what=$1 reason=$2 package=$3; shift 3
+  cp "$work/Kestrun.msix" "$package"
   "$@" --version "$version" --out "$package" 2>"$work/refusal.log" >/dev/null
   check "$what is refused" test $? -ne 0 -a ! -e "$package"
   check "$what: one line, saying why" equal "$(wc -l <"$work/refusal.log")" 1
