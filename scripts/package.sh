@@ -3,7 +3,8 @@
 # build/package/Kestrun-<version>-x64.msi and -x86.msi (Windows Installer
 # packages for 64- and 32-bit Windows), and build/package/Kestrun-<version>-win32.zip
 # (Kestrun.exe, Kestrun_Tool.dll, a sample LORVANE_SET.INI, install.cmd,
-# uninstall.cmd, README.txt).
+# uninstall.cmd, README.txt), and build/package/Kestrun-<version>-x64.msix (the
+# sparse package that brings the item into Windows 11's own menu).
 #
 #   scripts/package.sh [build dir]
 #
@@ -42,3 +43,10 @@ for msi in "$build/package/Kestrun-$version"-*.msi; do
   cp "$msi" "$out/"
   ls -l "$out/$(basename "$msi")"
 done
+
+# The sparse package; its step ends with a one-line reason when it fails.
+if ! log=$(cmake --build "$build" --target msix 2>&1); then
+  echo "package.sh: $(grep -o -m1 'build_msix\.py: .*' <<<"$log" || echo 'the sparse package was not made')" >&2
+  exit 1
+fi
+cp "$build/package/Kestrun-$version-x64.msix" "$out/" && ls -l "$out/Kestrun-$version-x64.msix"

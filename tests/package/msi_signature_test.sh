@@ -8,28 +8,15 @@
 #   msi_signature_test.sh <work dir> <build_msi.py and its arguments, without --out and --work>
 set -uo pipefail
 work=$1; shift
-passed=0 failed=0
-check() {
-  local what=$1; shift
-  if "$@"; then passed=$((passed + 1)); echo "ok: $what"
-  else failed=$((failed + 1)); echo "FAILED: $what"; fi
-}
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/package_test_common.sh"
 verifies() { osslsigncode verify -CAfile "$work/ca.pem" -in "$1" >"$work/verify.log" 2>&1; }
 fails_to_verify() { ! verifies "$1"; }
 has_signature_stream() { msiinfo streams "$1" | grep -q 'DigitalSignature$'; }
 
 rm -rf "$work" && mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
-# A CA and a code-signing certificate it issued, valid for a day.
-openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "/CN=Kestrun test CA" \
-  -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign" \
-  -keyout "$work/ca.key" -out "$work/ca.pem" 2>/dev/null
-openssl req -newkey rsa:2048 -nodes -subj "/CN=Kestrun test signer" \
-  -keyout "$work/signer.key" -out "$work/signer.csr" 2>/dev/null
-printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' > "$work/ext"
-openssl x509 -req -in "$work/signer.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" -CAcreateserial -days 1 \
-  -extfile "$work/ext" -out "$work/signer.pem" 2>/dev/null
-check "made a throwaway code-signing certificate" test -s "$work/signer.pem"
+check "made a throwaway code-signing certificate" throwaway_signing_certificate "$work" "/CN=Kestrun test signer"
 
 KESTRUN_SIGN_CERT="$work/signer.pem" KESTRUN_SIGN_KEY="$work/signer.key" KESTRUN_SIGN_CA="$work/ca.pem" \
   "$@" --work "$work/stage" --out "$work/Kestrun.msi"

@@ -1,6 +1,7 @@
-# Shared by the package's tests under Wine (sourced): counting checks,
-# running Windows programs through $wine_run, the shared parent keys, and a
-# package's rows against self-registration.
+# Shared by the package's tests (sourced): counting checks, a throwaway
+# signing certificate, and for the tests under Wine: running Windows programs
+# through $wine_run, the shared parent keys, and a package's rows against
+# self-registration.
 
 passed=0 failed=0
 check() {
@@ -9,6 +10,21 @@ check() {
   else failed=$((failed + 1)); echo "FAILED: $what"; fi
 }
 equal() { [ "$1" == "$2" ]; }
+
+# A CA and a code-signing certificate it issued, valid for a day, in <dir>:
+# ca.pem (ca.key), signer.pem (signer.key).
+#   throwaway_signing_certificate <dir> <the signer's subject, as openssl -subj takes it>
+throwaway_signing_certificate() {
+  local dir=$1 subject=$2
+  openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "/CN=Kestrun test CA" \
+    -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign" \
+    -keyout "$dir/ca.key" -out "$dir/ca.pem" 2>/dev/null &&
+  openssl req -newkey rsa:2048 -nodes -subj "$subject" \
+    -keyout "$dir/signer.key" -out "$dir/signer.csr" 2>/dev/null &&
+  printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' > "$dir/ext" &&
+  openssl x509 -req -in "$dir/signer.csr" -CA "$dir/ca.pem" -CAkey "$dir/ca.key" -CAcreateserial -days 1 \
+    -extfile "$dir/ext" -out "$dir/signer.pem" 2>/dev/null && test -s "$dir/signer.pem"
+}
 
 # Every Windows program runs bounded: a message box nobody expected would
 # otherwise wait for a click forever. Under emulation (KESTRUN_TIME_SCALE) it
