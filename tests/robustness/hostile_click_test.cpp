@@ -216,7 +216,7 @@ TEST_F(HostileClick, AClickWithoutASelectionReportsTheFailedTransfer)
     // regardless gets a started request whose transfer fails visibly.
     EXPECT_EQ(S_OK, Click());
     EXPECT_EQ("", TransferredImage(1));
-    ASSERT_TRUE(m_boxes.WaitForBoxes(1, 10000));
+    ASSERT_TRUE(m_boxes.WaitForBoxes(1, 10000)) << m_boxes.Describe();
     EXPECT_EQ(TRANSFER_FAILED, m_boxes.Boxes()[0].text);
 
     // A refused selection leaves no path of an earlier one behind.

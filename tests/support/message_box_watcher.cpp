@@ -1,5 +1,9 @@
 #include "message_box_watcher.h"
 
+#include <tlhelp32.h>
+
+#include <sstream>
+
 const char BOX_CAPTION[] = "Quorvex Kestrun Tool";
 
 namespace {
@@ -24,7 +28,40 @@ BOOL CALLBACK CountButton(HWND hwnd, LPARAM lParam)
     return TRUE;
 }
 
+BOOL CALLBACK DescribeWindow(HWND hwnd, LPARAM lParam)
+{
+    char szClass[64] = {};
+    char szText[128] = {};
+    GetClassNameA(hwnd, szClass, sizeof(szClass));
+    GetWindowTextA(hwnd, szText, sizeof(szText));
+    *reinterpret_cast<std::ostringstream*>(lParam) << "\n    window " << hwnd << " class " << szClass << " \"" << szText
+                                                   << "\"" << (IsWindowVisible(hwnd) ? " visible" : " hidden");
+    return TRUE;
+}
+
 } // namespace
+
+std::string CMessageBoxWatcher::Describe() const
+{
+    std::ostringstream out;
+    DWORD dwProcessId;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        dwProcessId = m_dwProcessId;
+        out << "watcher: " << m_nPolls << " polls, " << m_boxes.size() << " boxes seen; process " << dwProcessId;
+    }
+    HANDLE hSnapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL b = Thread32First(hSnapshot, &entry); b; b = Thread32Next(hSnapshot, &entry)) {
+        if (entry.th32OwnerProcessID != dwProcessId)
+            continue;
+        out << "\n  thread " << entry.th32ThreadID;
+        EnumThreadWindows(entry.th32ThreadID, DescribeWindow, reinterpret_cast<LPARAM>(&out));
+    }
+    CloseHandle(hSnapshot);
+    return out.str();
+}
 
 CMessageBoxWatcher::CMessageBoxWatcher(DWORD dwProcessId)
     : m_dwProcessId(dwProcessId), m_hStop(CreateEventA(NULL, TRUE, FALSE, NULL)), m_thread([this] { Poll(); })
@@ -68,6 +105,10 @@ bool CMessageBoxWatcher::WaitForBoxes(std::size_t nBoxes, DWORD dwTimeoutMs) con
 void CMessageBoxWatcher::Poll()
 {
     do {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            ++m_nPolls;
+        }
         HWND hwnd = NULL;
         while ((hwnd = FindWindowExA(NULL, hwnd, "#32770", NULL)) != NULL) {
             DWORD dwProcessId = 0;

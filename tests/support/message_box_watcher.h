@@ -35,6 +35,12 @@ public:
     // True once at least nBoxes were seen; false after dwTimeoutMs.
     bool WaitForBoxes(std::size_t nBoxes, DWORD dwTimeoutMs) const;
 
+    // For a box that did not come: every window the watched process has now
+    // (class, text, visible or not, thread), each of its threads, and how
+    // many polls the watcher has made. A thread still inside a box that is
+    // not listed was never seen; no such thread, it was never shown.
+    std::string Describe() const;
+
 private:
     void Poll();
     void Observe(HWND hwndBox);
@@ -43,6 +49,7 @@ private:
     DWORD m_dwProcessId;
     std::vector<OBSERVED_BOX> m_boxes;
     std::set<HWND> m_seen;
+    unsigned long m_nPolls = 0;
     HANDLE m_hStop;
     std::thread m_thread;
 };
