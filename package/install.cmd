@@ -1,6 +1,7 @@
 @echo off
 rem Installs Kestrun @PROJECT_VERSION@ from the folder this script lies in, for all
-rem users: registers the launcher's open command and the context-menu extension.
+rem users: registers the launcher's open command, offers the launcher under
+rem "Open with" for .bin files, and registers the context-menu extension.
 rem   install.cmd [/q]    /q: no pause at the end (for unattended installs)
 rem Exit codes: 0 installed, 1 registration failed, 2 a file is missing,
 rem 3 the folder cannot be used, 5 not run as administrator.
@@ -41,6 +42,15 @@ rem The shell's open command for Kestrun.exe; Kestrun finds its folder (and
 rem LORVANE_SET.INI) through this value: the path quoted, then "%1".
 echo Writing the open command of Kestrun.exe
 reg add "HKLM\Software\Classes\Applications\Kestrun.exe\shell\open\command" /ve /d "\"%TOOL_DIR%Kestrun.exe\" \"%%1\"" /f >nul
+if errorlevel 1 goto :command_failed
+rem "Open with" offers it for boot images, under the menu's name. Of the .bin
+rem key only the launcher's entry in its list is ours: other programs share it.
+echo Offering Kestrun.exe under "Open with" for .bin files
+reg add "HKLM\Software\Classes\Applications\Kestrun.exe" /v FriendlyAppName /d "Quorvex Kestrun" /f >nul
+if errorlevel 1 goto :command_failed
+reg add "HKLM\Software\Classes\Applications\Kestrun.exe\SupportedTypes" /v .bin /d "" /f >nul
+if errorlevel 1 goto :command_failed
+reg add "HKLM\Software\Classes\.bin\OpenWithList\Kestrun.exe" /f >nul
 if errorlevel 1 goto :command_failed
 
 echo.
@@ -110,7 +120,9 @@ goto :finish
 
 :command_failed
 echo.
-echo The open command could not be written to the registry.
+echo The open command or the "Open with" entries could not be written to the registry.
+reg delete "HKLM\Software\Classes\.bin\OpenWithList\Kestrun.exe" /f >nul 2>&1
+reg delete "HKLM\Software\Classes\Applications\Kestrun.exe" /f >nul 2>&1
 if defined REGSVR64 "%REGSVR64%" /u /s "%TOOL_DIR%Kestrun_Tool64.dll"
 "%REGSVR32%" /u /s "%TOOL_DIR%Kestrun_Tool.dll"
 set "EXIT_CODE=1"

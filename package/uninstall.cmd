@@ -1,7 +1,8 @@
 @echo off
 rem Removes the registration of Kestrun @PROJECT_VERSION@ that install.cmd wrote: the
-rem context-menu extension (both libraries on 64-bit Windows) and the
-rem launcher's open command. The folder itself stays; delete it afterwards.
+rem context-menu extension (both libraries on 64-bit Windows), the launcher's
+rem open command and its "Open with" entries. The folder itself stays; delete
+rem it afterwards.
 rem   uninstall.cmd [/q]    /q: no pause at the end (for unattended removals)
 rem Exit codes: 0 removed, 1 the extension could not be unregistered,
 rem 5 not run as administrator.
@@ -32,6 +33,14 @@ echo Unregistering the extension for 64-bit Explorer with "%REGSVR64%"
 if errorlevel 1 goto :unregister64_failed
 
 :remove_command
+rem Of the .bin key only the launcher's entry in its "Open with" list: the key
+rem and the rest of the list belong to the system and other programs.
+reg query "HKLM\Software\Classes\.bin\OpenWithList\Kestrun.exe" >nul 2>&1
+if errorlevel 1 goto :remove_application
+echo Removing Kestrun.exe from "Open with" for .bin files
+reg delete "HKLM\Software\Classes\.bin\OpenWithList\Kestrun.exe" /f >nul
+
+:remove_application
 reg query "HKLM\Software\Classes\Applications\Kestrun.exe" >nul 2>&1
 if errorlevel 1 goto :removed
 echo Removing the open command of Kestrun.exe

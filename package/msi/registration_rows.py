@@ -227,9 +227,15 @@ def library_rows(dll_path, file_key, directory):
 
 def launcher_rows(file_key):
     """The shell's open command of the launcher: its long path quoted, then
-    the quoted file. The whole application key goes at uninstall."""
+    the quoted file; and "Open with" offering it for boot images under the
+    menu's name. The whole application key goes at uninstall; of the .bin
+    key only the launcher's own entry in its list, which other programs
+    share."""
     return [("Applications\\Kestrun.exe", CREATE_AND_REMOVE, None),
-            ("Applications\\Kestrun.exe\\shell\\open\\command", None, '"[#%s]" "%%1"' % file_key)]
+            ("Applications\\Kestrun.exe\\shell\\open\\command", None, '"[#%s]" "%%1"' % file_key),
+            ("Applications\\Kestrun.exe", "FriendlyAppName", "Quorvex Kestrun"),
+            ("Applications\\Kestrun.exe\\SupportedTypes", ".bin", ""),
+            (".bin\\OpenWithList\\Kestrun.exe", CREATE_AND_REMOVE, None)]
 
 
 def package_rows(libraries, launcher_file, shared_component):

@@ -5,9 +5,13 @@ Windows Installer will do with them, short of running it.
 """
 
 import os
+import re
 import subprocess
 import sys
+import tempfile
 import unittest
+import xml.etree.ElementTree as ET
+import zipfile
 
 CLASSES = "Software\\Classes\\"
 REDIRECTED = ("CLSID\\", "Interface\\")
@@ -17,6 +21,11 @@ FOLDER_BITS = {"ProgramFilesFolder": 0, "ProgramFiles64Folder": MSIDB_64BIT}
 ROOT_HKCU, ROOT_HKLM = "1", "2"
 LOCATOR_RAW_VALUE, LOCATOR_64BIT = 2, 16
 SET_PROPERTY = 51
+EXE_IN_DIRECTORY, CONTINUE, IN_SCRIPT = 34, 64, 1024
+MENU_PACKAGE = "Kestrun.ContextMenu.msix"
+ACTIVE_SETUP = "Software\\Microsoft\\Active Setup\\Installed Components\\"
+WINDOWS11 = "KESTRUN_WINDOWS_BUILD >= 22000"
+POWERSHELL = '"[System64Folder]WindowsPowerShell\\v1.0\\powershell.exe" '
 
 
 def table(msi, name):
@@ -24,6 +33,19 @@ def table(msi, name):
     lines = out.splitlines()
     columns = lines[0].split("\t")
     return [dict(zip(columns, line.split("\t"))) for line in lines[3:]]
+
+
+def sequence(msi, name="InstallExecuteSequence"):
+    return {row["Action"]: (int(row["Sequence"]), row["Condition"]) for row in table(msi, name)}
+
+
+def packaged_manifest(msi):
+    """The Identity element of the menu package the package holds."""
+    with tempfile.TemporaryDirectory() as folder:
+        subprocess.run(["msiextract", "-C", folder, msi], capture_output=True, check=True)
+        path = next(os.path.join(d, MENU_PACKAGE) for d, _, names in os.walk(folder) if MENU_PACKAGE in names)
+        root = ET.fromstring(zipfile.ZipFile(path).read("AppxManifest.xml"))
+    return next(e for e in root.iter() if e.tag.rsplit("}", 1)[-1] == "Identity").attrib
 
 
 class Package(unittest.TestCase):
@@ -40,7 +62,7 @@ class Package(unittest.TestCase):
             files = {row["FileName"].split("|")[-1] for row in table(msi, "File")}
             expected = {"Kestrun.exe", "Kestrun_Tool.dll", "LORVANE_SET.INI"}
             if platform.startswith("x64"):
-                expected.add("Kestrun_Tool64.dll")
+                expected |= {"Kestrun_Tool64.dll", MENU_PACKAGE}
             self.assertEqual(expected, files)
         self.each(check)
 
@@ -62,6 +84,8 @@ class Package(unittest.TestCase):
         def check(msi, version, platform):
             bits = {row["Component"]: int(row["Attributes"]) & MSIDB_64BIT for row in table(msi, "Component")}
             for row in table(msi, "Registry"):
+                if row["Key"].startswith(ACTIVE_SETUP):
+                    continue  # the machine's and the installing user's, checked below
                 # -1: HKLM for a per-machine install, HKCU for a per-user one.
                 self.assertEqual("-1", row["Root"], row["Key"])
                 if not row["Key"].startswith(CLASSES):
@@ -114,10 +138,13 @@ class Package(unittest.TestCase):
             # the older one. (The test twins' upgrade holds the same programs.)
             if not platform.endswith("-test"):
                 self.assertEqual({name: version for name in programs}, programs)
-            # Under Wine a hash of the settings replaces them at any edit.
+            # Under Wine a hash of the settings replaces them at any edit; the
+            # menu package's, never edited, is what makes Wine replace the
+            # older one of the same size.
             tables = subprocess.run(["msiinfo", "tables", msi], capture_output=True, text=True,
                                     check=True).stdout.split()
-            self.assertNotIn("MsiFileHash", tables)
+            hashed = [row["File_"] for row in table(msi, "MsiFileHash")] if "MsiFileHash" in tables else []
+            self.assertEqual(["ContextMenuPackage"] if platform.startswith("x64") else [], hashed)
         self.each(check)
 
     def test_an_upgrade_goes_into_the_folders_the_installed_version_was_given(self):
@@ -130,7 +157,7 @@ class Package(unittest.TestCase):
         def check(msi, version, platform):
             folders = ["INSTALLDIR", "INSTALLDIR64"] if platform.startswith("x64") else ["INSTALLDIR"]
             bits = {row["Component"]: int(row["Attributes"]) & MSIDB_64BIT for row in table(msi, "Component")}
-            rows = [row for row in table(msi, "Registry") if not row["Key"].startswith(CLASSES)]
+            rows = [row for row in table(msi, "Registry") if not row["Key"].startswith((CLASSES, ACTIVE_SETUP))]
             self.assertEqual(sorted((f, "[%s]" % f) for f in folders), sorted((r["Name"], r["Value"]) for r in rows))
             (key,) = {row["Key"] for row in rows}
             (view,) = {LOCATOR_64BIT if bits[row["Component_"]] else 0 for row in rows}
@@ -146,8 +173,8 @@ class Package(unittest.TestCase):
             for name in ("InstallUISequence", "InstallExecuteSequence"):
                 sequence = {row["Action"]: (int(row["Sequence"]), set(row["Condition"].split(" AND ")))
                             for row in table(msi, name)}
-                later = min(sequence[a][0] for a in ("PerUserFolder", "FollowInstallDir", "CostFinalize")
-                            if a in sequence)
+                later = min(sequence[a][0] for a in ("PerUserFolder", "EndInstallDirWithBackslash", "FollowInstallDirApart",
+                                                     "FollowInstallDir", "CostFinalize") if a in sequence)
                 for folder in folders:
                     for root, context in ((ROOT_HKLM, "ALLUSERS"), (ROOT_HKCU, "NOT ALLUSERS")):
                         action = setters[folder, "[%s]" % found[root, folder]]
@@ -168,6 +195,105 @@ class Package(unittest.TestCase):
                     self.assertLess(sequence["LaunchConditions"], sequence["InstallInitialize"])
                     self.assertLess(sequence["InstallValidate"], sequence["MoveFiles"])
                     self.assertLess(sequence["MoveFiles"], sequence["InstallFiles"])
+        self.each(check)
+
+    def test_offers_the_launcher_under_open_with_for_boot_images(self):
+        # Removed at uninstall: the launcher's own key whole, and of the .bin
+        # key only the launcher's entry in a list other programs share.
+        def check(msi, version, platform):
+            rows = {(row["Key"][len(CLASSES):], row["Name"]): row["Value"] for row in table(msi, "Registry")
+                    if row["Key"].startswith(CLASSES)}
+            self.assertEqual("Quorvex Kestrun", rows.get(("Applications\\Kestrun.exe", "FriendlyAppName")))
+            self.assertEqual("", rows.get(("Applications\\Kestrun.exe\\SupportedTypes", ".bin")))
+            self.assertEqual(["*"], [name for key, name in rows if key.lower() == ".bin\\openwithlist\\kestrun.exe"])
+            self.assertEqual([], [key for key, _ in rows if key.lower() in (".bin", ".bin\\openwithlist")])
+        self.each(check)
+
+    def test_registers_the_windows_11_menu_for_each_user_after_the_files_and_before_they_go(self):
+        def check(msi, version, platform):
+            actions = {row["Action"]: row for row in table(msi, "CustomAction")}
+            active_setup = [row for row in table(msi, "Registry") if row["Key"].startswith(ACTIVE_SETUP)]
+            if not platform.startswith("x64"):
+                self.assertEqual([], [a for a, row in actions.items() if "powershell" in row["Target"].lower()])
+                self.assertEqual([], active_setup)
+                return
+            properties = {row["Property"]: row["Value"] for row in table(msi, "Property")}
+            components = {row["Component"]: row for row in table(msi, "Component")}
+            steps = sequence(msi)
+            # Windows Installer's VersionNT says 603 on Windows 10 and 11: the
+            # build, read from the 64-bit view as it is.
+            locators = {row["Signature_"]: row for row in table(msi, "RegLocator")}
+            searches = {row["Property"]: row["Signature_"] for row in table(msi, "AppSearch")}
+            build = locators[searches["KESTRUN_WINDOWS_BUILD"]]
+            self.assertEqual((ROOT_HKLM, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "CurrentBuildNumber",
+                              LOCATOR_RAW_VALUE | LOCATOR_64BIT),
+                             (build["Root"], build["Key"], build["Name"], int(build["Type"])))
+            # The menu package: its own 64-bit component, Windows 11 only, in
+            # the external location, which holds nothing else but the library.
+            package = components["ContextMenuPackage"]
+            self.assertEqual(MSIDB_64BIT, int(package["Attributes"]) & MSIDB_64BIT)
+            self.assertIn(WINDOWS11, package["Condition"])
+            files = {row["FileName"].split("|")[-1] for row in table(msi, "File")
+                     if components[row["Component_"]]["Directory_"] == package["Directory_"]}
+            self.assertEqual(("INSTALLDIR64", {"Kestrun_Tool64.dll", MENU_PACKAGE}), (package["Directory_"], files))
+            identity = packaged_manifest(msi)
+            self.assertEqual(("Kestrun.ContextMenu", version, "x64"),
+                             (identity.get("Name"), identity.get("Version"), identity.get("ProcessorArchitecture")))
+
+            # Registration: PowerShell by its full path, immediate (so as the
+            # user) after InstallFinalize, when the older version's removal
+            # (RemoveExistingProducts) is over; a failure does not fail the
+            # install. Removal: deferred as the user, before RemoveFiles.
+            register, unregister = actions["RegisterMenuPackage"], actions["UnregisterMenuPackage"]
+            self.assertEqual(EXE_IN_DIRECTORY | CONTINUE, int(register["Type"]))
+            self.assertEqual(EXE_IN_DIRECTORY | CONTINUE | IN_SCRIPT, int(unregister["Type"]))  # no NO_IMPERSONATE
+            self.assertLess(max(steps["InstallFinalize"][0], steps["RemoveExistingProducts"][0]),
+                            steps["RegisterMenuPackage"][0])
+            self.assertIn("$ContextMenuPackage = 3", steps["RegisterMenuPackage"][1])
+            self.assertLess(steps["InstallInitialize"][0], steps["UnregisterMenuPackage"][0])
+            self.assertLess(steps["UnregisterMenuPackage"][0], steps["RemoveFiles"][0])
+            self.assertLessEqual({'REMOVE = "ALL"', "?ContextMenuPackage = 3"},
+                                 set(steps["UnregisterMenuPackage"][1].split(" AND ")))
+            # No path in the script: the paths follow a comment sign, the
+            # folder's closing backslash doubled; the template gives [ ] and
+            # { } no other meaning than its property references.
+            # The script takes the last two arguments, and a failure's HRESULT
+            # is its exit code.
+            for action, parts in ((register, ["$a = [Environment]::GetCommandLineArgs()",
+                                              "Add-AppxPackage -Path $a[-2] -ExternalLocation $a[-1]"]),
+                                  (unregister, ["Get-AppxPackage -Name Kestrun.ContextMenu | Remove-AppxPackage"])):
+                target = action["Target"]
+                self.assertTrue(target.startswith(POWERSHELL + "-NoProfile"), target)
+                script = properties[re.match(re.escape(POWERSHELL) + r'[^"]*"\[([A-Za-z]+)\]"', target).group(1)]
+                for part in parts + ["trap { exit $_.Exception.HResult }", "-ErrorAction Stop"]:
+                    self.assertIn(part, script)
+                self.assertNotIn('"', script)
+                bare = re.sub(r"\[[#!]?[A-Za-z0-9_.]+\]", "", target)
+                self.assertEqual("", re.sub(r"[^\[\]{}]", "", bare), target)
+            self.assertTrue(register["Target"].endswith(' # "[#ContextMenuPackage]" "[INSTALLDIR64]\\"'))
+
+            # Every other user at their next logon, per machine on Windows 11.
+            rows = {(row["Root"], row["Name"]): row for row in active_setup}
+            self.assertEqual(1, len({row["Key"] for row in active_setup}))
+            comma_version = version.replace(".", ",")
+            self.assertEqual(("Quorvex Kestrun", comma_version, register["Target"], comma_version),
+                             (rows[ROOT_HKLM, ""]["Value"], rows[ROOT_HKLM, "Version"]["Value"],
+                              rows[ROOT_HKLM, "StubPath"]["Value"], rows[ROOT_HKCU, "Version"]["Value"]))
+            for row in active_setup:
+                component = components[row["Component_"]]
+                self.assertEqual(MSIDB_64BIT, int(component["Attributes"]) & MSIDB_64BIT)
+                self.assertIn("%s AND ALLUSERS" % WINDOWS11, component["Condition"])
+
+            # The external location is a folder of its own on Windows 11 also
+            # when it follows INSTALLDIR, and that folder goes first at
+            # uninstall.
+            for name in ("InstallUISequence", "InstallExecuteSequence"):
+                ui = sequence(msi, name)
+                self.assertLess(ui["FollowInstallDirApart"][0], ui["FollowInstallDir"][0], name)
+                self.assertIn(WINDOWS11, ui["FollowInstallDirApart"][1])
+            self.assertEqual("[INSTALLDIR]ContextMenu\\", actions["FollowInstallDirApart"]["Target"])
+            self.assertLess(steps["RemoveFiles"][0], steps["RemoveFolders"][0])
+            self.assertIn({"Directory_": "INSTALLDIR", "Component_": "Launcher"}, table(msi, "CreateFolder"))
         self.each(check)
 
 

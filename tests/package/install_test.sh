@@ -5,7 +5,7 @@
 # through the launcher (as the shell opens a file) and through the extension
 # (as Explorer's menu does), and removed with uninstall.cmd, which must leave
 # no key of ours behind but the shared ones the registration script never
-# removes. Run on the users' 32-bit zip in a 64-bit prefix with WoW64
+# removes, and another program's "Open with" entries for .bin where they were. Run on the users' 32-bit zip in a 64-bit prefix with WoW64
 # (regsvr32 folder SysWOW64) and on the 64-bit twin under 64-bit Wine
 # (System32). "binaries" leaves out the sections that only exercise the
 # scripts' own refusals and folder checks, the same whatever the binaries'
@@ -29,6 +29,7 @@ COMMAND_KEY='Applications\Kestrun.exe\shell\open\command'
 HANDLER_KEY='*\ShellEx\ContextMenuHandlers\Quorvex_Kestrun'
 # Keys the extension's script marks NoRemove: shared with everyone else.
 SHARED_KEYS=$'CLSID\n*\n*\\ShellEx\n*\\ShellEx\\ContextMenuHandlers'
+OPEN_WITH_KEY='.bin\OpenWithList\Kestrun.exe' OTHER_OPEN_WITH='.bin\OpenWithList\KestrunTestOther.exe'
 # A 32-bit extension's class lands in the 32-bit view of the registry; the
 # shell's keys (*, the ProgIDs, Applications) are shared by both views.
 case $regsvr32_folder in
@@ -104,6 +105,23 @@ boot_through_launcher() {
 # the launcher or the extension that a broken run may have left.
 win reg delete "$CLASSES\\Applications\\Kestrun.exe" /f >/dev/null
 win reg delete "$CLASSES\\$HANDLER_KEY" /f >/dev/null
+win reg delete "$CLASSES\\$OPEN_WITH_KEY" /f >/dev/null
+# Another program's "Open with" entry and a .bin association, which ours must
+# leave alone.
+had_bin=$(has_key .bin && echo yes)
+win reg add "$CLASSES\\.bin" /ve /d KestrunTest.binfile /f >/dev/null
+win reg add "$CLASSES\\$OTHER_OPEN_WITH" /f >/dev/null
+unseed_open_with() {
+  if [ -n "$had_bin" ]; then
+    win reg delete "$CLASSES\\$OTHER_OPEN_WITH" /f >/dev/null
+    win reg delete "$CLASSES\\.bin" /ve /f >/dev/null
+  else
+    win reg delete "$CLASSES\\.bin" /f >/dev/null
+  fi
+}
+trap 'unseed_open_with; rm -rf "$T"' EXIT
+named() { win reg query "$CLASSES\\$1" /v "$2" | sed -n "s/^ *$2 *REG_SZ *//p"; }  # named <key> <value name>
+others_open_with() { echo "$(value .bin)|$(has_key "$OTHER_OPEN_WITH" && echo listed)"; }
 
 echo "== the package as unpacked"
 pkg="$T/unpacked/$(basename "$zip" .zip)"
@@ -142,6 +160,9 @@ check "registered with $regsvr32_folder's regsvr32" contains "$out" "with \"C:\\
 check "open command: the launcher's path quoted, then the quoted %1" \
   equal "$(value "$COMMAND_KEY")" "\"$W\\Kestrun.exe\" \"%1\""
 check "the extension is a context-menu handler for every file" test -n "$(value "$HANDLER_KEY")"
+check "\"Open with\": the launcher's name, .bin, its entry in the list of .bin" \
+  equal "$(named Applications\\Kestrun.exe FriendlyAppName)|$(win reg query "$CLASSES\\Applications\\Kestrun.exe\\SupportedTypes" /v .bin |
+    grep -c '^ *\.bin *REG_SZ *$')|$(has_key "$OPEN_WITH_KEY" && echo listed)" "Quorvex Kestrun|1|listed"
 installed=$(snapshot)
 class_key="CLSID\\$(value "$HANDLER_KEY")\\InprocServer32"
 for key in "$COMMAND_KEY" "$HANDLER_KEY" "$CLASS_VIEW$class_key" Kestrun_Tool.Quorvex_Kestrun; do
@@ -208,6 +229,7 @@ left=$(LC_ALL=C comm -13 <(echo "$before") <(echo "$after"))
 unexpected=$(LC_ALL=C comm -23 <(echo "$left") <(echo "$SHARED_KEYS" | LC_ALL=C sort -u))
 [ -z "$unexpected" ] || echo "keys left behind:"$'\n'"$unexpected"
 check "no key of ours left beyond the shared ones" test -z "$unexpected"
+check "another program's \"Open with\" entries stay" equal "$(others_open_with)" "KestrunTest.binfile|listed"
 out=$(win cmd /c "$W\\uninstall.cmd" /q); status=$?
 check "a second uninstall finds nothing to do (exit code $status)" equal "$status" 0
 

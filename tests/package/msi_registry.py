@@ -10,7 +10,8 @@ value, for the package's tests under Wine.
       REG64_* where it registered the 64-bit one. Each registration's keys are
       placed where 64-bit Windows keeps them for a program of that kind (its
       own view for class and interface keys, the shared keys once); the
-      launcher's open command, written by the package only, is left out.
+      launcher's open command and its "Open with" entries, written by the
+      package only, are left out.
       The type library's HELPDIR, one value each registration sets to its own
       library's folder, is the one registered last: the package gives it the
       32-bit library's folder, the launcher's.
@@ -28,7 +29,8 @@ REDIRECTED = {"clsid", "interface", "directshow", "media type", "mediafoundation
 WOW = "wow6432node\\"
 # The installer's own bookkeeping, in the classes and in the user's software.
 BOOKKEEPING = ("installer", "microsoft\\installer")
-PACKAGE_ONLY = ("applications\\kestrun.exe",)
+# Written by the package only: the launcher's open command and "Open with".
+PACKAGE_ONLY = ("applications\\kestrun.exe", ".bin\\openwithlist\\kestrun.exe")
 # Shared values whose data is whichever registration came last.
 LAST_WINS = ("helpdir",)
 
@@ -170,7 +172,8 @@ def main(argv):
         return 1 if differences else 0
     if len(argv) in (5, 7) and argv[0] == "compare":
         snapshots = [parse(p) for p in argv[1:]]
-        msi = without_bare_parents(ours(physical(changes(snapshots[0], snapshots[1]))))
+        # Bare parents first: .bin\OpenWithList leads to the package's own entry only.
+        msi = ours(without_bare_parents(physical(changes(snapshots[0], snapshots[1]))))
         expected, problems = {}, []
         # The 32-bit library as if registered last.
         if len(snapshots) == 6:

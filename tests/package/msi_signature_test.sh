@@ -38,9 +38,17 @@ byte=$(od -An -tu1 -j "$position" -N1 "$work/tampered.msi" | tr -d ' ')
 printf "$(printf '\\%03o' $(((byte + 1) % 256)))" | dd of="$work/tampered.msi" bs=1 seek="$position" conv=notrunc status=none
 check "one byte changed" fails_to_verify "$work/tampered.msi"
 
-# Half a configuration is a mistake, not a reason to ship unsigned.
-KESTRUN_SIGN_CERT="$work/signer.pem" "$@" --work "$work/stage2" --out "$work/half.msi" 2>/dev/null
+# Half a configuration is a mistake, not a reason to ship unsigned; a
+# signature that does not verify stops the step too. Either way its last line
+# says why.
+last_error() { tail -n 1 "$work/error.log"; }
+KESTRUN_SIGN_CERT="$work/signer.pem" "$@" --work "$work/stage2" --out "$work/half.msi" 2>"$work/error.log"
 check "a certificate without a key stops the package step" test ! -e "$work/half.msi"
+check "and says so" equal "$(last_error)" "build_msi.py: set both KESTRUN_SIGN_CERT and KESTRUN_SIGN_KEY, or neither"
+KESTRUN_SIGN_CERT="$work/signer.pem" KESTRUN_SIGN_KEY="$work/signer.key" KESTRUN_SIGN_CA="$work/signer.pem" \
+  "$@" --work "$work/stage3" --out "$work/unverified.msi" 2>"$work/error.log"
+check "a signature that does not verify against the issuers stops it" test ! -e "$work/unverified.msi"
+check "and says so" equal "$(last_error)" "build_msi.py: osslsigncode verify failed (exit code 1)"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

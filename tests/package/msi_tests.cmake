@@ -24,7 +24,8 @@ list(GET KESTRUN_MSI_FILES 0 msi)
 list(GET KESTRUN_MSI_FILES 1 newer_msi)
 add_test(NAME package.msi.install
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/msi_install_test.sh ${msi} ${newer_msi} ${CMAKE_BINARY_DIR}/wine-run
-          $<TARGET_FILE:shell_open> $<TARGET_FILE:explorer_host> $<TARGET_FILE:lorvane_standin>)
+          $<TARGET_FILE:shell_open> $<TARGET_FILE:explorer_host> $<TARGET_FILE:lorvane_standin>
+          $<TARGET_FILE:command_recorder>)
 set_tests_properties(package.msi.install PROPERTIES
   FIXTURES_REQUIRED "kestrun_msi;wine_session"
   RESOURCE_LOCK wine_prefix

@@ -9,7 +9,8 @@ check() {
   if "$@"; then passed=$((passed + 1)); echo "ok: $what"
   else failed=$((failed + 1)); echo "FAILED: $what"; fi
 }
-equal() { [ "$1" == "$2" ]; }
+# A difference is shown, for the log of a failed run.
+equal() { [ "$1" == "$2" ] || { printf '  got:      %s\n  expected: %s\n' "$1" "$2"; return 1; }; }
 
 # A CA and a code-signing certificate it issued, valid for a day, in <dir>:
 # ca.pem (ca.key), signer.pem (signer.key).
