@@ -35,8 +35,8 @@ def table(msi, name):
     return [dict(zip(columns, line.split("\t"))) for line in lines[3:]]
 
 
-def sequence(msi, name="InstallExecuteSequence"):
-    return {row["Action"]: (int(row["Sequence"]), row["Condition"]) for row in table(msi, name)}
+def sequence(msi):
+    return {row["Action"]: (int(row["Sequence"]), row["Condition"]) for row in table(msi, "InstallExecuteSequence")}
 
 
 def packaged_manifest(msi):
@@ -197,18 +197,6 @@ class Package(unittest.TestCase):
                     self.assertLess(sequence["MoveFiles"], sequence["InstallFiles"])
         self.each(check)
 
-    def test_offers_the_launcher_under_open_with_for_boot_images(self):
-        # Removed at uninstall: the launcher's own key whole, and of the .bin
-        # key only the launcher's entry in a list other programs share.
-        def check(msi, version, platform):
-            rows = {(row["Key"][len(CLASSES):], row["Name"]): row["Value"] for row in table(msi, "Registry")
-                    if row["Key"].startswith(CLASSES)}
-            self.assertEqual("Quorvex Kestrun", rows.get(("Applications\\Kestrun.exe", "FriendlyAppName")))
-            self.assertEqual("", rows.get(("Applications\\Kestrun.exe\\SupportedTypes", ".bin")))
-            self.assertEqual(["*"], [name for key, name in rows if key.lower() == ".bin\\openwithlist\\kestrun.exe"])
-            self.assertEqual([], [key for key, _ in rows if key.lower() in (".bin", ".bin\\openwithlist")])
-        self.each(check)
-
     def test_registers_the_windows_11_menu_for_each_user_after_the_files_and_before_they_go(self):
         def check(msi, version, platform):
             actions = {row["Action"]: row for row in table(msi, "CustomAction")}
@@ -254,11 +242,10 @@ class Package(unittest.TestCase):
             self.assertLess(steps["UnregisterMenuPackage"][0], steps["RemoveFiles"][0])
             self.assertLessEqual({'REMOVE = "ALL"', "?ContextMenuPackage = 3"},
                                  set(steps["UnregisterMenuPackage"][1].split(" AND ")))
-            # No path in the script: the paths follow a comment sign, the
-            # folder's closing backslash doubled; the template gives [ ] and
-            # { } no other meaning than its property references.
-            # The script takes the last two arguments, and a failure's HRESULT
-            # is its exit code.
+            # No path in the script, which takes the last two arguments; they
+            # follow a comment sign, the folder's closing backslash doubled.
+            # The template gives [ ] and { } no meaning but its property
+            # references. A failure's HRESULT is the exit code.
             for action, parts in ((register, ["$a = [Environment]::GetCommandLineArgs()",
                                               "Add-AppxPackage -Path $a[-2] -ExternalLocation $a[-1]"]),
                                   (unregister, ["Get-AppxPackage -Name Kestrun.ContextMenu | Remove-AppxPackage"])):
@@ -283,17 +270,6 @@ class Package(unittest.TestCase):
                 component = components[row["Component_"]]
                 self.assertEqual(MSIDB_64BIT, int(component["Attributes"]) & MSIDB_64BIT)
                 self.assertIn("%s AND ALLUSERS" % WINDOWS11, component["Condition"])
-
-            # The external location is a folder of its own on Windows 11 also
-            # when it follows INSTALLDIR, and that folder goes first at
-            # uninstall.
-            for name in ("InstallUISequence", "InstallExecuteSequence"):
-                ui = sequence(msi, name)
-                self.assertLess(ui["FollowInstallDirApart"][0], ui["FollowInstallDir"][0], name)
-                self.assertIn(WINDOWS11, ui["FollowInstallDirApart"][1])
-            self.assertEqual("[INSTALLDIR]ContextMenu\\", actions["FollowInstallDirApart"]["Target"])
-            self.assertLess(steps["RemoveFiles"][0], steps["RemoveFolders"][0])
-            self.assertIn({"Directory_": "INSTALLDIR", "Component_": "Launcher"}, table(msi, "CreateFolder"))
         self.each(check)
 
 

@@ -13,13 +13,12 @@
 # without being given the folder again.
 # All of that on Windows 11, where the package also installs the menu's
 # package and registers it through powershell.exe, here a recording stand-in
-# (command_recorder.exe): the command, its package and folder, run after the
-# files are in place and before they go, the older version's removal before
-# the newer one's registration, and the Active Setup keys for other users.
-# Then on Windows 10, where none of that happens: per machine, and per user
-# (ALLUSERS=""), where files and keys land in the user's folders and hive and
-# an upgrade replaces the sample settings the user left alone; and per user
-# on Windows 11, with a registration that fails and an install that does not.
+# (command_recorder.exe): its package and folder, after the files are in
+# place and before they go, the older version's removal first, Active Setup.
+# Then Windows 10 without any of that, per machine and per user (ALLUSERS=""):
+# files and keys in the user's folders and hive, an upgrade replacing the
+# sample the user left alone; and per user on Windows 11 with a failing
+# registration that does not fail the install.
 #
 #   msi_install_test.sh <package> <newer package> <wine-run> <shell_open.exe> <explorer_host.exe>
 #                        <stand-in Lorvane.dll> <command_recorder.exe> [all|binaries]
@@ -137,15 +136,6 @@ calls() {
 forget_calls() { rm -f "$POWERSHELL_DIR/powershell.log"; }
 last_command() { tr -d '\r' < "$POWERSHELL_DIR/powershell.log" | sed -n 's/^call\t//p' | tail -n 1; }
 fail_calls_with() { printf '%s' "$1" > "$POWERSHELL_DIR/powershell.exit"; }
-# The package's identity in a menu package: "<name> <version>".
-msix_identity() {
-  python3 - "$1" <<'PY'
-import sys, zipfile, xml.etree.ElementTree as ET
-root = ET.fromstring(zipfile.ZipFile(sys.argv[1]).read("AppxManifest.xml"))
-identity = next(e for e in root.iter() if e.tag.rsplit("}", 1)[-1] == "Identity")
-print(identity.get("Name"), identity.get("Version"))
-PY
-}
 ACTIVE_SETUP='Software\Microsoft\Active Setup\Installed Components\{9F9CA3F4-2245-45C3-9869-A5B6E42B2A5C}'
 # The machine's entry: name|version|stub; the user's: version.
 active_setup() { echo "$(default_of "HKLM\\$ACTIVE_SETUP")|$(named_of "HKLM\\$ACTIVE_SETUP" Version)|$(named_of "HKLM\\$ACTIVE_SETUP" StubPath)"; }
@@ -204,9 +194,8 @@ check "the 32-bit programs, the settings and a copy of Lorvane.dll in Program Fi
 if [ "$sections" = all ]; then
   check "the 64-bit library and the menu's package in Program Files\\Kestrun" \
     equal "$(installed_files "$folder64")" "$msix Kestrun_Tool64.dll "
-  check "the menu's package is the package's, of its version" \
-    equal "$(cmp -s "$(packaged older "$msix")" "$folder64/$msix" && msix_identity "$folder64/$msix")" \
-    "Kestrun.ContextMenu $version"
+  # (Each package's holds its version: package.msi.contents.)
+  check "the menu's package is the package's" cmp -s "$(packaged older "$msix")" "$folder64/$msix"
   check "registered for the installing user once, with the package and its folder, both in place" \
     equal "$(calls)" "register file:$WF64$msix folder:$WF64"
   check "Active Setup registers every other user with the same command" \
@@ -214,7 +203,6 @@ if [ "$sections" = all ]; then
   check "and has done so for the installing user" equal "$(active_setup_done)" "${version//./,}"
   check "\"Open with\": the launcher's name, .bin, its entry in the list of .bin" \
     equal "$(open_with "$CLASSES")" "Quorvex Kestrun|1|listed"
-  check "another program's \"Open with\" entries stay" equal "$(others_open_with)" "KestrunTest.binfile|listed"
   forget_calls
 else
   check "the 64-bit library in Program Files\\Kestrun" equal "$(installed_files "$folder64")" "Kestrun_Tool64.dll "
@@ -291,9 +279,8 @@ check "the older version is gone from Programs and Features" no_key "$ARP\\$prod
 check "the newer one is there" equal "$(named_of "$ARP\\$newer_product" DisplayVersion)" "$newer_version"
 check "in place, with the copy of Lorvane.dll" equal "$(installed_files "$folder") $(installed_files "$folder64")" \
   "Kestrun.exe Kestrun_Tool.dll LORVANE_SET.INI Lorvane.dll  $msix Kestrun_Tool64.dll "
-check "the menu's package is the newer one, of the newer version" \
-  equal "$(cmp -s "$(packaged newer "$msix")" "$folder64/$msix" && msix_identity "$folder64/$msix")" \
-  "Kestrun.ContextMenu $newer_version"
+check "the menu's package is the newer one (Wine: by its hash, at the same size)" \
+  cmp -s "$(packaged newer "$msix")" "$folder64/$msix"
 # The older product's removal within the upgrade takes the older
 # registration away; the newer one registers after it.
 check "the older version's registration removed, then the newer one's made" \
@@ -397,7 +384,6 @@ echo "installed in $(took "$start") s"
 check "installed (exit code $status)" equal "$status" 0
 check "the 64-bit library alone in Program Files\\Kestrun" equal "$(installed_files "$folder64")" "Kestrun_Tool64.dll "
 check "nothing registered, no Active Setup entry" equal "$(calls)|$(no_active_setup && echo none)" "|none"
-check "\"Open with\" as on Windows 11" equal "$(open_with "$CLASSES")" "Quorvex Kestrun|1|listed"
 start=$(now)
 win msiexec /x "$WT\\package\\Kestrun.msi" /qn; status=$?
 echo "uninstalled in $(took "$start") s"
