@@ -16,72 +16,51 @@
 # issuers to verify against) the programs in the packages and the packages
 # are signed and verified.
 #
-# A step that fails shows the end of its output and the script ends with one
-# line saying which step failed and, where the tool gave one, why.
+# Each step's output goes to a log (build/.../package-logs); one that fails
+# shows the log's end and the script ends with one line: the step, and the
+# reason the package tool gave ("build_msi.py: ...", "build_msix.py: ...",
+# "signing.py: ..."), else the log's last error.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 cd "$root"
+source "$root/scripts/run-logged.sh"
 
-# step [--show] <what> <command...>: the command's output goes to a log (and,
-# with --show, to the terminal as it comes); when the command fails, the end
-# of the log is shown and the script ends with one line: the step, and the
-# last reason a package tool gave ("build_msi.py: ...", "signing.py: ..."),
-# else CMake's, CPack's or the compiler's last error.
-step() {
-  local show= what log status reason
-  [ "$1" = --show ] && { show=1; shift; }
-  what=$1
-  shift
-  log=$(mktemp)
-  if [ -n "$show" ]; then
-    "$@" 2>&1 | tee "$log" && status=0 || status=${PIPESTATUS[0]}
-  else
-    "$@" >"$log" 2>&1 && status=0 || status=$?
-  fi
-  if [ "$status" -eq 0 ]; then
-    step_output=$(cat "$log")
-    rm -f "$log"
-    return
-  fi
-  if [ -z "$show" ]; then
-    echo "--- the last lines of its output:" >&2
-    tail -n 40 "$log" >&2
-  fi
+step() {  # step <log name> <what> <command...>
+  local log="$logs/$1.log" what=$2 reason
+  shift 2
+  run_logged "$log" "$what" "$@" && return 0
   reason=$(grep -E '^[A-Za-z0-9_.-]+\.py: ' "$log" | tail -n 1 || true)
   [ -n "$reason" ] || reason=$(grep -E 'CMake Error|CPack Error|FAILED:|error:' "$log" | tail -n 1 || true)
-  rm -f "$log"
-  echo "package.sh: $what failed (exit code $status)${reason:+: $reason}" >&2
+  echo "package.sh: $what failed${reason:+: $reason}" >&2
   exit 1
 }
 
 if [ $# -eq 0 ]; then
   build="$root/build/i686"
-  step "configuring the i686 build" cmake --preset i686
+  logs="$build/package-logs"
+  step configure "configuring the i686 build" cmake --preset i686
 else
   build=$(cd "$1" && pwd)
+  logs="$build/package-logs"
 fi
 out="${KESTRUN_PACKAGE_DIR:-$root/build/package}"
 
-step --show "building $build" cmake --build "$build"
+step build "building $build" cmake --build "$build"
 mkdir -p "$out"
-step "making the zip (cpack)" cpack --config "$build/CPackConfig.cmake" -B "$out"
+step zip "making the zip (cpack)" cpack --config "$build/CPackConfig.cmake" -B "$out"
 rm -rf "$out/_CPack_Packages"
-zip=$(sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p' <<<"$step_output")
-[ -f "$zip" ] || { echo "$step_output" >&2; echo "package.sh: cpack made no package" >&2; exit 1; }
+zip=$(sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p' "$logs/zip.log")
+[ -f "$zip" ] || { cat "$logs/zip.log" >&2; echo "package.sh: cpack made no package" >&2; exit 1; }
 echo "$zip"
 unzip -l "$zip"
 
-step "making, signing and verifying the Windows Installer packages" cmake --build "$build" --target msi
+step msi "making, signing and verifying the Windows Installer packages" cmake --build "$build" --target msi
 version=$(basename "$zip" | cut -d- -f2)
 for msi in "$build/package/Kestrun-$version"-*.msi; do
   cp "$msi" "$out/"
   ls -l "$out/$(basename "$msi")"
 done
 
-# The sparse package; its step ends with a one-line reason when it fails.
-if ! log=$(cmake --build "$build" --target msix 2>&1); then
-  echo "package.sh: $(grep -o -m1 'build_msix\.py: .*' <<<"$log" || echo 'the sparse package was not made')" >&2
-  exit 1
-fi
+step msix "making, signing and verifying the sparse package" cmake --build "$build" --target msix
 cp "$build/package/Kestrun-$version-x64.msix" "$out/" && ls -l "$out/Kestrun-$version-x64.msix"

@@ -21,7 +21,7 @@ manifested up to Windows 8.1, and on Windows 10 and 11 they report 603 and
 
 A failed registration does not fail the install (the classic item works
 without it): the actions ignore the exit code, which the script makes the
-failure's HRESULT, and the installer's log records it.
+failure's HRESULT, and Windows' installer log records it (Wine's does not).
 
 Quoting. The folder is any Windows allows: blanks, apostrophes (a per-user
 install under C:\\Users\\O'Brien), brackets, braces, dollar signs. So no path

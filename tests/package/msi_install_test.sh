@@ -150,7 +150,7 @@ cleanup() {
     unseed_open_with
     [ -f "$T/powershell.exe" ] && cp "$T/powershell.exe" "$POWERSHELL_DIR/powershell.exe"
     rm -f "$POWERSHELL_DIR/powershell.log" "$POWERSHELL_DIR/powershell.exit"
-    win winecfg -v "$wine_version" >/dev/null
+    [ -z "${wine_version:-}" ] || win winecfg -v "$wine_version" >/dev/null
   fi
   rm -rf "$T"
 }
