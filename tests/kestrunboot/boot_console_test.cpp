@@ -430,8 +430,10 @@ TEST_F(BootConsole, ReportsANotConnectedDeviceWithCode5)
     ExpectRefusal(run, EXIT_NOT_CONNECTED, std::string(NOT_CONNECTED) + " (Load_IniFile returned 1, still after 1 s).");
     EXPECT_EQ("Waiting up to 1 s for the device (Load_IniFile returned 1); Ctrl+C stops.", run.OutputLines().back());
     EXPECT_GE(dwMs, 1000u);
+    // At 0, 0.5 and 1 s; where every call is slower (the emulated machine),
+    // a slow try can use up a half second of its own.
     const std::size_t nTries = m_device.Calls("Load_IniFile").size() - 1;
-    EXPECT_GE(nTries, 3u);
+    EXPECT_GE(nTries, ScaledMs(1) > 1 ? 2u : 3u);
     EXPECT_LE(nTries, 4u);
 }
 
