@@ -113,14 +113,14 @@ bool CConsoleBootObserver::RetryPreparation(int nResult)
         m_bWaiting = true;
         m_nWaitStartMs = nNowMs;
         CLine(m_output).Text("Waiting up to ").Decimal(m_options.nWaitSeconds)
-            .Text(" s for the device (Load_IniFile returned ").Decimal(static_cast<unsigned>(nResult))
+            .Text(" s for the device (Load_IniFile returned ").Integer(nResult)
             .Text("); Ctrl+C stops.");
     }
     const unsigned long long nWaitedMs = nNowMs - m_nWaitStartMs;
     if (!m_bWaiting || nWaitedMs >= nLimitMs) {
         CLine line(m_errors);
         line.Text(ERROR_PREFIX).Text(MESSAGE_NOT_CONNECTED).Text(" (Load_IniFile returned ")
-            .Decimal(static_cast<unsigned>(nResult));
+            .Integer(nResult);
         if (m_bWaiting)
             line.Text(", still after ").Decimal(m_options.nWaitSeconds).Text(" s). Check the board's cable and boot mode.");
         else
@@ -183,6 +183,6 @@ void CConsoleBootObserver::TransferEnded(int nResult)
         return;
     }
     CLine(m_errors).Text(ERROR_PREFIX).Text(MESSAGE_KESTRUN_ERROR).Text(" The transfer failed after ").Seconds(nMs)
-        .Text(" s (Kestrun returned ").Decimal(static_cast<unsigned>(nResult))
+        .Text(" s (Kestrun returned ").Integer(nResult)
         .Text("). Check the image and the board's connection, then try again.");
 }

@@ -82,6 +82,14 @@ CLine& CLine::Decimal(unsigned long long nValue)
     return Text(szText);
 }
 
+CLine& CLine::Integer(int nValue)
+{
+    if (nValue < 0)
+        Put(L'-');
+    return Decimal(nValue < 0 ? 0ull - static_cast<unsigned long long>(static_cast<long long>(nValue))
+                              : static_cast<unsigned long long>(nValue));
+}
+
 CLine& CLine::Address(DWORD dwAddress)
 {
     wchar_t szText[ADDRESS_TEXT_SIZE];

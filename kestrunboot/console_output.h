@@ -38,6 +38,7 @@ public:
     CLine& Text(const char* pszAscii);
     CLine& Text(const wchar_t* pszText);
     CLine& Decimal(unsigned long long nValue);
+    CLine& Integer(int nValue);                  // with its sign
     CLine& Address(DWORD dwAddress);             // 0x0000ABCD
     CLine& Seconds(unsigned long long nMilliseconds);
 
