@@ -78,7 +78,7 @@ void ReportOptionsError(OPTIONS_RESULT result, const wchar_t* pszArgument, const
         line.Text(pszArgument).Text(" given twice.");
         break;
     case OPTIONS_NO_IMAGE:
-        line.Text("no image given. Usage: ").Text(USAGE);
+        line.Text("no image given (").Text(USAGE).Text(").");
         break;
     case OPTIONS_EXTRA_ARGUMENT:
         line.Text("a second image: ").Text(pszArgument).Text(" (give one image; quote a path with blanks).");

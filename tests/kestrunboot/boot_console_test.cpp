@@ -288,7 +288,7 @@ TEST_F(BootConsole, RefusesABadCommandLineWithCode2)
         const wchar_t* pszArguments;
         const char* pszError;
     } cases[] = {
-        {L"", "no image given. Usage: KestrunBoot [--settings FILE] [--address ADDRESS] [--wait-device SECONDS] IMAGE"},
+        {L"", "no image given (KestrunBoot [--settings FILE] [--address ADDRESS] [--wait-device SECONDS] IMAGE)."},
         {L"--bogus boot.bin", "unknown option --bogus (an image whose name starts with - follows --)."},
         {L"a.bin \"b c.bin\"", "a second image: b c.bin"},
         {L"boot.bin --address", "--address needs a value."},
