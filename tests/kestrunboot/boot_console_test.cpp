@@ -11,19 +11,18 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
 
-const DWORD EXIT_BOOTED = 0;
-const DWORD EXIT_USAGE = 2;
-const DWORD EXIT_NOT_AN_IMAGE = 3;
-const DWORD EXIT_NO_SETTINGS = 4;
-const DWORD EXIT_NOT_CONNECTED = 5;
-const DWORD EXIT_TRANSFER_FAILED = 6;
-const DWORD EXIT_NO_BOOT_LIBRARY = 7;
-const DWORD EXIT_INTERRUPTED = 130;
+enum : DWORD
+{
+    EXIT_BOOTED = 0, EXIT_USAGE = 2, EXIT_NOT_AN_IMAGE = 3, EXIT_NO_SETTINGS = 4, EXIT_NOT_CONNECTED = 5,
+    EXIT_TRANSFER_FAILED = 6, EXIT_NO_BOOT_LIBRARY = 7, EXIT_INTERRUPTED = 130,
+};
 
 const char NOT_CONNECTED[] = "KestrunBoot: USB device not connected: Can't detect the corresponding USB device!";
 
@@ -65,33 +64,45 @@ struct CONSOLE_RUN
     std::vector<std::string> OutputLines() const { return Lines(output); }
 };
 
-// A file the test writes and the child inherits as a standard stream.
-class COutputFile
+// An open file, closed when this goes: a standard stream the child
+// inherits, or a file held without sharing.
+class CFile
 {
 public:
-    explicit COutputFile(const std::string& path) : m_path(path)
-    {
-        SECURITY_ATTRIBUTES inherited = {sizeof(inherited), NULL, TRUE};
-        m_hFile = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, NULL);
-    }
-    ~COutputFile() { Close(); }
-    COutputFile(const COutputFile&) = delete;
-    COutputFile& operator=(const COutputFile&) = delete;
+    explicit CFile(HANDLE hFile) : m_hFile(hFile) {}
+    ~CFile() { Close(); }
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
     HANDLE Get() const { return m_hFile; }
-    std::string Close()
+    bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
+    void Close()
     {
-        if (m_hFile != INVALID_HANDLE_VALUE)
+        if (IsOpen())
             CloseHandle(m_hFile);
         m_hFile = INVALID_HANDLE_VALUE;
-        std::string text;
-        ReadTextFile(m_path, &text);
-        return text;
     }
 
 private:
-    std::string m_path;
     HANDLE m_hFile;
 };
+
+HANDLE CreateStream(const std::string& path)
+{
+    SECURITY_ATTRIBUTES inherited = {sizeof(inherited), NULL, TRUE};
+    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, NULL);
+}
+
+HANDLE HoldWithoutSharing(const std::string& path)
+{
+    return CreateFileA(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+}
+
+std::string Contents(const std::string& path)
+{
+    std::string text;
+    ReadTextFile(path, &text);
+    return text;
+}
 
 // The test process attached to a child's console, Ctrl+C ignored here,
 // until it goes: the only way Wine 8 delivers a console control event to
@@ -160,24 +171,37 @@ protected:
     static std::wstring Program() { return Widen(ProgramDirectory()) + L"KestrunBoot.exe"; }
 
     // Runs the program with its standard streams sent to files, as a
-    // script that captures them does.
+    // script that captures them does; whileRunning acts during the run.
     CONSOLE_RUN Run(const std::wstring& arguments, const std::wstring& program = Program(),
-                    const wchar_t* pszDirectory = nullptr, DWORD dwTimeoutMs = 30000)
+                    const wchar_t* pszDirectory = nullptr, const std::function<void()>& whileRunning = nullptr)
     {
-        COutputFile output(m_streams / "stdout.txt");
-        COutputFile errors(m_streams / "stderr.txt");
+        CFile output(CreateStream(m_streams / "stdout.txt"));
+        CFile errors(CreateStream(m_streams / "stderr.txt"));
         CHILD_OPTIONS options;
         options.hOutput = output.Get();
         options.hError = errors.Get();
         options.pszDirectory = pszDirectory;
         CChildProcess process;
-        CONSOLE_RUN run = {0xFFFFFFFF, std::string(), std::string()};
         EXPECT_TRUE(process.Start(program, Quoted(program) + L" " + arguments, options));
         m_boxes.SetProcessId(process.ProcessId());
-        run.dwExitCode = process.Wait(ScaledMs(dwTimeoutMs));
-        run.output = output.Close();
-        run.errors = errors.Close();
-        return run;
+        if (whileRunning)
+            whileRunning();
+        const DWORD dwExitCode = process.Wait(ScaledMs(30000));
+        output.Close();
+        errors.Close();
+        return CONSOLE_RUN{dwExitCode, Contents(m_streams / "stdout.txt"), Contents(m_streams / "stderr.txt")};
+    }
+
+    // Starts the program in a console of its own and attaches to it.
+    void StartInOwnConsole(const std::wstring& arguments, CChildProcess* pProcess,
+                           std::unique_ptr<CAttachedConsole>* ppConsole)
+    {
+        CHILD_OPTIONS options;
+        options.dwCreationFlags = CREATE_NEW_CONSOLE;
+        ASSERT_TRUE(pProcess->Start(Program(), Quoted(Program()) + L" " + arguments, options));
+        m_boxes.SetProcessId(pProcess->ProcessId());
+        ppConsole->reset(new CAttachedConsole(pProcess->ProcessId()));
+        ASSERT_TRUE((*ppConsole)->IsAttached());
     }
 
     // A failed run: its code, nothing sent to the device, and one line on
@@ -237,6 +261,15 @@ TEST_F(BootConsole, BootsAndTellsEachStep)
                                                  "[QUORVEX_KESTRUN] of the settings: 0, as Kestrun.exe takes it)"))
         << run.output;
     EXPECT_EQ(0u, m_device.DeviceRecords().back().address);
+
+    // Redirected, a path goes whole, in UTF-8: 李 is not in code page 1252,
+    // the library gets the short name and the line the true one.
+    const std::wstring named = Widen(m_device.ToolDirectory()) + L"caf\x00E9 \x674E.bin";
+    ASSERT_TRUE(MoveFileW(Widen(image).c_str(), named.c_str()));
+    run = Run(Quoted(named));
+    EXPECT_EQ(EXIT_BOOTED, run.dwExitCode) << run.errors;
+    EXPECT_NE(std::string::npos, run.output.find("Image: " + Utf8(named) + ", 1000 bytes, given to the boot library "
+                                                 "by its short name ")) << run.output;
 }
 
 TEST_F(BootConsole, TakesRelativeNamesAsFullPathsAndEndsOptionsAtTwoDashes)
@@ -264,23 +297,6 @@ TEST_F(BootConsole, TakesRelativeNamesAsFullPathsAndEndsOptionsAtTwoDashes)
     EXPECT_EQ(0x1234u, m_device.DeviceRecords()[0].address);
 }
 
-TEST_F(BootConsole, WritesPathsWholeInUtf8WhenRedirected)
-{
-    // 李 is not in code page 1252: the library gets the short name, the line
-    // the true one.
-    const std::wstring image = Widen(m_device.ToolDirectory()) + L"caf\x00E9 \x674E.bin";
-    ASSERT_TRUE(WriteTextFile(m_device.ToolDirectory() + "seed", "image"));
-    ASSERT_TRUE(MoveFileW((Widen(m_device.ToolDirectory()) + L"seed").c_str(), image.c_str()));
-    CONSOLE_RUN run = Run(Quoted(image));
-    EXPECT_EQ(EXIT_BOOTED, run.dwExitCode) << run.errors;
-    EXPECT_NE(std::string::npos, run.output.find("Image: " + Utf8(image) + ", 5 bytes")) << run.output;
-
-    // A lone surrogate, which no UTF-8 text holds, as its own three bytes.
-    run = Run(L"x\xD800.txt");
-    EXPECT_EQ(EXIT_NOT_AN_IMAGE, run.dwExitCode);
-    EXPECT_NE(std::string::npos, run.errors.find("KestrunBoot: x\xED\xA0\x80.txt is not a boot image")) << run.errors;
-}
-
 TEST_F(BootConsole, RefusesABadCommandLineWithCode2)
 {
     const struct
@@ -292,11 +308,8 @@ TEST_F(BootConsole, RefusesABadCommandLineWithCode2)
         {L"--bogus boot.bin", "unknown option --bogus (an image whose name starts with - follows --)."},
         {L"a.bin \"b c.bin\"", "a second image: b c.bin"},
         {L"boot.bin --address", "--address needs a value."},
-        {L"--address 0x100000000 boot.bin", "bad --address \"0x100000000\""},
-        {L"--address 4294967296 boot.bin", "bad --address \"4294967296\""},
-        {L"--address -1 boot.bin", "bad --address \"-1\""},
-        {L"--address 0x boot.bin", "bad --address \"0x\""},
-        {L"--address \" 12\" boot.bin", "bad --address \" 12\""},
+        {L"--address 0x100000000 boot.bin", "bad --address \"0x100000000\": give decimal digits, or 0x and hex "
+                                            "digits, at most 0xFFFFFFFF."},
         {L"--wait-device 1.5 boot.bin", "bad --wait-device \"1.5\""},
         {L"--settings a.ini --settings b.ini boot.bin", "--settings given twice."},
     };
@@ -327,6 +340,8 @@ TEST_F(BootConsole, RefusesWhatIsNotABootImageWithCode3)
         {Quoted(Image("boot.txt")), " is not a boot image: its name must end in .bin or .BIN."},
         {Quoted(Image("boot.Bin")), " is not a boot image"},
         {Quoted(Image("boot.bin") + L"."), " is not a boot image"},
+        // Written as the three bytes of its own code unit: no UTF-8 text holds it.
+        {L"x\xD800.txt", "KestrunBoot: x\xED\xA0\x80.txt is not a boot image"},
         {Quoted(folder + L"missing.bin"), "image " + m_device.ToolDirectory() + "missing.bin not found (error 2)."},
         {Quoted(folder + L"dir.bin"), "image " + m_device.ToolDirectory() + "dir.bin is a folder, not a file."},
         {Quoted(longImage), "the image's full path is longer than 259 characters, more than the boot library takes"},
@@ -337,31 +352,6 @@ TEST_F(BootConsole, RefusesWhatIsNotABootImageWithCode3)
     }
     EXPECT_TRUE(m_device.Calls().empty());
 }
-
-namespace {
-
-// A file held open by another party, without sharing, while it lives.
-class CHeldFile
-{
-public:
-    explicit CHeldFile(const std::string& path)
-        : m_hFile(CreateFileA(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL))
-    {
-    }
-    ~CHeldFile()
-    {
-        if (m_hFile != INVALID_HANDLE_VALUE)
-            CloseHandle(m_hFile);
-    }
-    CHeldFile(const CHeldFile&) = delete;
-    CHeldFile& operator=(const CHeldFile&) = delete;
-    bool IsHeld() const { return m_hFile != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE m_hFile;
-};
-
-} // namespace
 
 TEST_F(BootConsole, RefusesAnUnusableRegistrationOrSettingsFileWithCode4)
 {
@@ -405,8 +395,8 @@ TEST_F(BootConsole, RefusesAnUnusableRegistrationOrSettingsFileWithCode4)
     }
 
     {
-        CHeldFile held(settings);
-        ASSERT_TRUE(held.IsHeld());
+        const CFile held(HoldWithoutSharing(settings));
+        ASSERT_TRUE(held.IsOpen());
         ExpectRefusal(Run(image), EXIT_NO_SETTINGS, "settings file " + settings + " cannot be read (error 32).");
     }
     ExpectRefusal(Run(L"--settings missing.ini " + image), EXIT_NO_SETTINGS, "missing.ini not found (error 2).");
@@ -440,28 +430,19 @@ TEST_F(BootConsole, ReportsANotConnectedDeviceWithCode5)
 TEST_F(BootConsole, WaitsForADeviceThatAppearsLate)
 {
     m_device.Disconnect();
-    const std::wstring program = Program();
-    COutputFile output(m_streams / "stdout.txt");
-    COutputFile errors(m_streams / "stderr.txt");
-    CHILD_OPTIONS options;
-    options.hOutput = output.Get();
-    options.hError = errors.Get();
-    CChildProcess process;
-    ASSERT_TRUE(process.Start(program, Quoted(program) + L" --wait-device 20 " + Quoted(Image("boot.bin")), options));
-    m_boxes.SetProcessId(process.ProcessId());
-    ASSERT_TRUE(m_device.WaitForCalls("Load_IniFile", 2, ScaledMs(10000)));
-    ASSERT_TRUE(CreateDirectoryA(m_device.DeviceDirectory().c_str(), NULL));
-    EXPECT_EQ(EXIT_BOOTED, process.Wait(ScaledMs(10000)));
-
-    const std::vector<std::string> lines = Lines(output.Close());
-    ASSERT_EQ(6u, lines.size());
+    const CONSOLE_RUN run = Run(L"--wait-device 20 " + Quoted(Image("boot.bin")), Program(), nullptr, [this] {
+        ASSERT_TRUE(m_device.WaitForCalls("Load_IniFile", 2, ScaledMs(10000)));
+        ASSERT_TRUE(CreateDirectoryA(m_device.DeviceDirectory().c_str(), NULL));
+    });
+    EXPECT_EQ(EXIT_BOOTED, run.dwExitCode) << run.errors;
+    EXPECT_EQ("", run.errors);
+    const std::vector<std::string> lines = run.OutputLines();
+    ASSERT_EQ(6u, lines.size()) << run.output;
     EXPECT_EQ("Waiting up to 20 s for the device (Load_IniFile returned 1); Ctrl+C stops.", lines[1]);
     EXPECT_EQ(0u, lines[2].find("Device ready after ")) << lines[2];
-    EXPECT_EQ("", errors.Close());
     const std::vector<STANDIN_CALL> tries = m_device.Calls("Load_IniFile");
-    EXPECT_EQ("0", tries.back().fields.at("result"));
-    for (std::size_t i = 0; i + 1 < tries.size(); ++i)
-        EXPECT_EQ("1", tries[i].fields.at("result"));
+    for (std::size_t i = 0; i < tries.size(); ++i)
+        EXPECT_EQ(i + 1 < tries.size() ? "1" : "0", tries[i].fields.at("result"));
     EXPECT_EQ(1u, m_device.DeviceRecords().size());
 }
 
@@ -469,8 +450,8 @@ TEST_F(BootConsole, ReportsAFailedTransferWithCode6)
 {
     // Nobody else may read the image: the library cannot.
     const std::string image = m_device.MakeImage("boot.bin", 10);
-    CHeldFile held(image);
-    ASSERT_TRUE(held.IsHeld());
+    const CFile held(HoldWithoutSharing(image));
+    ASSERT_TRUE(held.IsOpen());
     const CONSOLE_RUN run = Run(Quoted(Widen(image)));
     EXPECT_EQ(EXIT_TRANSFER_FAILED, run.dwExitCode);
     EXPECT_EQ(0u, run.errors.find("KestrunBoot: Quorvex Kestrun Error! The transfer failed after ")) << run.errors;
@@ -544,27 +525,23 @@ TEST_F(BootConsole, LoadsTheBootLibraryOnlyFromItsOwnFolderWithCode7)
 
 TEST_F(BootConsole, CtrlCWhileWaitingEndsAtOnceWith130)
 {
-    // Its own console, so the event can reach it: its lines go there too,
-    // through WriteConsoleW, the settings file's true name with them.
+    // Its lines go to its console, through WriteConsoleW: the settings
+    // file's true name with them.
     m_device.Disconnect();
     const std::wstring settings = Widen(m_device.ToolDirectory()) + L"r\x00E9glage \x674E.ini";
     ASSERT_TRUE(CopyFileW(Widen(m_device.SettingsPath()).c_str(), settings.c_str(), FALSE));
-    const std::wstring program = Program();
-    CHILD_OPTIONS options;
-    options.dwCreationFlags = CREATE_NEW_CONSOLE;
     CChildProcess process;
-    ASSERT_TRUE(process.Start(program, Quoted(program) + L" --wait-device 30 --settings " + Quoted(settings) + L" " +
-                                           Quoted(Image("boot.bin")), options));
-    m_boxes.SetProcessId(process.ProcessId());
-    CAttachedConsole console(process.ProcessId());
-    ASSERT_TRUE(console.IsAttached());
-    ASSERT_TRUE(console.WaitForText(L"Waiting up to 30 s for the device", ScaledMs(10000))) << Utf8(console.ScreenText());
+    std::unique_ptr<CAttachedConsole> console;
+    StartInOwnConsole(L"--wait-device 30 --settings " + Quoted(settings) + L" " + Quoted(Image("boot.bin")), &process,
+                      &console);
+    ASSERT_TRUE(console && console->WaitForText(L"Waiting up to 30 s for the device", ScaledMs(10000)))
+        << Utf8(console ? console->ScreenText() : L"");
 
     const DWORD dwStart = GetTickCount();
     ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
     EXPECT_EQ(EXIT_INTERRUPTED, process.Wait(ScaledMs(5000)));
     EXPECT_LT(GetTickCount() - dwStart, ScaledMs(2000));
-    const std::wstring screen = console.ScreenText();
+    const std::wstring screen = console->ScreenText();
     EXPECT_NE(std::wstring::npos, screen.find(L"Settings: " + settings + L" (--settings)")) << Utf8(screen);
     EXPECT_NE(std::wstring::npos, screen.find(L"KestrunBoot: interrupted by Ctrl+C; nothing was sent to the device."))
         << Utf8(screen);
@@ -576,19 +553,14 @@ TEST_F(BootConsole, CtrlCDuringTheTransferIsRefusedUntilTheLibraryReturns)
     STANDIN_TIMING slow;
     slow.dwLatencyMs = ScaledMs(1500);
     m_device.WriteSettings("0x8000", slow);
-    const std::wstring program = Program();
-    CHILD_OPTIONS options;
-    options.dwCreationFlags = CREATE_NEW_CONSOLE;
     CChildProcess process;
-    ASSERT_TRUE(process.Start(program, Quoted(program) + L" " + Quoted(Image("boot.bin")), options));
-    m_boxes.SetProcessId(process.ProcessId());
-    CAttachedConsole console(process.ProcessId());
-    ASSERT_TRUE(console.IsAttached());
-    ASSERT_TRUE(m_device.WaitForCalls("Kestrun.begin", 1, ScaledMs(10000)));
+    std::unique_ptr<CAttachedConsole> console;
+    StartInOwnConsole(Quoted(Image("boot.bin")), &process, &console);
+    ASSERT_TRUE(console && m_device.WaitForCalls("Kestrun.begin", 1, ScaledMs(10000)));
 
     ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
     EXPECT_EQ(EXIT_BOOTED, process.Wait(ScaledMs(10000)));
-    const std::wstring screen = console.ScreenText();
+    const std::wstring screen = console->ScreenText();
     EXPECT_NE(std::wstring::npos, screen.find(L"KestrunBoot: Ctrl+C refused: the transfer cannot be cut safely. "
                                               L"KestrunBoot ends when the boot library returns."))
         << Utf8(screen);
