@@ -100,9 +100,9 @@ int RunKestrunBoot()
 } // namespace
 
 // The process entry (CMakeLists.txt): no C runtime start-up, which would
-// parse an ANSI command line nobody reads and more than double the
-// program's code. msvcrt.dll, whose string functions the program calls,
-// sets itself up when it is loaded.
+// parse an ANSI command line nobody reads and add half as much code again
+// as the program's own. msvcrt.dll, whose string functions the program
+// calls, sets itself up when it is loaded.
 extern "C" void KestrunBootEntry()
 {
     ExitProcess(static_cast<UINT>(RunKestrunBoot()));
