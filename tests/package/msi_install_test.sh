@@ -105,7 +105,7 @@ win msiexec /i "$WT\\package\\Kestrun.msi" /qn; status=$?
 echo "installed in $(took "$start") s"
 check "installed (exit code $status)" equal "$status" 0
 check "the 32-bit programs, the settings and a copy of Lorvane.dll in Program Files (x86)\\Kestrun" \
-  equal "$(installed_files "$folder")" "Kestrun.exe Kestrun_Tool.dll LORVANE_SET.INI Lorvane.dll "
+  equal "$(installed_files "$folder")" "Kestrun.exe KestrunBoot.exe Kestrun_Tool.dll LORVANE_SET.INI Lorvane.dll "
 check "the 64-bit library in Program Files\\Kestrun" equal "$(installed_files "$folder64")" "Kestrun_Tool64.dll "
 check "the copy is the user's library" cmp -s "$standin" "$folder/Lorvane.dll"
 check "the settings are the sample" cmp -s "$(packaged older LORVANE_SET.INI)" "$folder/LORVANE_SET.INI"
@@ -150,6 +150,11 @@ click() {
 }
 click hosts menu.bin 2
 [ -z "$explorer_host64" ] || click hosts64 menu.bin 3
+before=$(records)
+win "${WF}KestrunBoot.exe" "$WT\\images\\open.bin"; status=$?
+check "the installed KestrunBoot.exe booted (exit code $status)" equal "$status" 0
+check "the device got the image at the user's address" \
+  equal "$(records) $(last_boot)" "$((before + 1)) address=0x80010000 $WT\\images\\open.bin"
 rm -f "$folder/lorvane_calls.log"
 
 if [ "$sections" = binaries ]; then
@@ -178,7 +183,7 @@ check "upgraded (exit code $status)" equal "$status" 0
 check "the older version is gone from Programs and Features" no_key "$ARP\\$product"
 check "the newer one is there" equal "$(named_of "$ARP\\$newer_product" DisplayVersion)" "$newer_version"
 check "in place, with the copy of Lorvane.dll" equal "$(installed_files "$folder") $(installed_files "$folder64")" \
-  "Kestrun.exe Kestrun_Tool.dll LORVANE_SET.INI Lorvane.dll  Kestrun_Tool64.dll "
+  "Kestrun.exe KestrunBoot.exe Kestrun_Tool.dll LORVANE_SET.INI Lorvane.dll  Kestrun_Tool64.dll "
 check "the copy is still the user's library" cmp -s "$standin" "$folder/Lorvane.dll"
 check "the user's edited settings stay" cmp -s "$T/edited.ini" "$folder/LORVANE_SET.INI"
 check "the launcher is the newer package's" cmp -s "$(packaged newer Kestrun.exe)" "$folder/Kestrun.exe"
@@ -193,7 +198,7 @@ check "every key as the install wrote it" same_registry installed upgraded
 if cmp -s "$T/edited.ini" "$folder/LORVANE_SET.INI"; then
   win "$WT\\hosts\\shell_open.exe" "$WT\\images\\open.bin"; status=$?
   check "the newer launcher booted (exit code $status)" equal "$status" 0
-  check "with the user's settings" equal "$(records) $(last_boot)" "3 address=0x80010000 $WT\\images\\open.bin"
+  check "with the user's settings" equal "$(records) $(last_boot)" "4 address=0x80010000 $WT\\images\\open.bin"
   rm -f "$folder/lorvane_calls.log"
 fi
 state before-downgrade
@@ -226,7 +231,7 @@ win msiexec /i "$WT\\newer\\Kestrun.msi" "LORVANEDIR=$WT\\vendor" /qn; status=$?
 echo "upgraded in $(took "$start") s"
 check "upgraded without naming the folder (exit code $status)" equal "$status" 0
 check "every file in the administrator's folder" \
-  equal "$(installed_files "$chosen")" "Kestrun.exe Kestrun_Tool.dll Kestrun_Tool64.dll LORVANE_SET.INI Lorvane.dll "
+  equal "$(installed_files "$chosen")" "Kestrun.exe KestrunBoot.exe Kestrun_Tool.dll Kestrun_Tool64.dll LORVANE_SET.INI Lorvane.dll "
 check "nothing in either Program Files" test ! -e "$folder" -a ! -e "$folder64"
 check "the older sample replaced by the newer one" cmp -s "$(packaged newer LORVANE_SET.INI)" "$chosen/LORVANE_SET.INI"
 check "the open command names the launcher there" \
@@ -250,7 +255,7 @@ win msiexec /i "$WT\\package\\Kestrun.msi" ALLUSERS= /qn; status=$?
 check "installed for the user (exit code $status)" equal "$status" 0
 # One folder, as Windows' own per-user install makes of both Program Files.
 check "every file in the user's LocalAppData\\Programs\\Kestrun" \
-  equal "$(installed_files "$user_folder")" "Kestrun.exe Kestrun_Tool.dll Kestrun_Tool64.dll LORVANE_SET.INI Lorvane.dll "
+  equal "$(installed_files "$user_folder")" "Kestrun.exe KestrunBoot.exe Kestrun_Tool.dll Kestrun_Tool64.dll LORVANE_SET.INI Lorvane.dll "
 check "nothing in either Program Files" test ! -e "$folder" -a ! -e "$folder64"
 check "open command under HKCU\\Software\\Classes" \
   equal "$(default_of "HKCU\\Software\\Classes\\$COMMAND_KEY")" "\"$local_app_data\\Programs\\Kestrun\\Kestrun.exe\" \"%1\""
