@@ -5,8 +5,3 @@ const char MESSAGE_NOT_CONNECTED[] = "USB device not connected:\nCan't detect th
 const char MESSAGE_KESTRUN_ERROR[] = "Quorvex Kestrun Error!";
 const char MESSAGE_READ_INFO_ERROR[] = "Read Info Error!";
 const char MESSAGE_NAME_NOT_PASSABLE[] = "This file's name cannot be passed to the boot library.\nRename it.";
-
-void ShowBootMessage(HWND hwndOwner, LPCSTR pszText)
-{
-    MessageBoxA(hwndOwner, pszText, BOOT_MESSAGE_CAPTION, MB_ICONWARNING);
-}

@@ -1,8 +1,9 @@
 #pragma once
 // A boot request: find the settings file through the launcher's registration,
 // let the boot library prepare itself from it, read the download address and
-// have the library boot the device from the image. Failures are reported in
-// warning boxes (boot_message.h).
+// have the library boot the device from the image. The forms here are the
+// launcher's and the extensions': each runs the steps (boot_steps.h) and
+// reports their failures in warning boxes (boot_message.h).
 
 #include <windows.h>
 

@@ -3,7 +3,7 @@
 #include "boot_job.h"
 #include "boot_message.h"
 #include "fault_injection.h"
-#include "lorvane.h"
+#include "imported_boot_library.h"
 
 #include <process.h>
 
@@ -76,7 +76,7 @@ unsigned __stdcall BootWorker(void* pvJob)
     std::memcpy(szImagePath, pJob->szImagePath, sizeof(szImagePath));
     szImagePath[PATH_BUFFER_SIZE - 1] = '\0';
 
-    if (Kestrun(szImagePath, dwDownloadAddress) != 0)
+    if (CImportedBootLibrary().Kestrun(szImagePath, dwDownloadAddress) != 0)
         ShowBootMessage(NULL, MESSAGE_KESTRUN_ERROR);
 
     std::free(pJob);

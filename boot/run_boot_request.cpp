@@ -1,28 +1,24 @@
 #include "boot_request.h"
 
 #include "boot_message.h"
-#include "device_preparation.h"
-#include "lorvane.h"
-#include "settings_file.h"
+#include "boot_steps.h"
+#include "imported_boot_library.h"
 
 BOOL RunBootRequest(LPCSTR pszImagePath, DWORD* pdwDownloadAddress)
 {
-    PATHBUFFER szSettingsPath;
-    if (LocateSettingsFile(szSettingsPath) != SETTINGS_FOUND)
-        return FALSE;
-
-    DWORD dwDownloadAddress = 0;
-    if (!PrepareDevice(szSettingsPath, NULL, &dwDownloadAddress))
-        return FALSE;
-    if (pdwDownloadAddress != NULL)
-        *pdwDownloadAddress = dwDownloadAddress;
-
-    // The library takes a writable string: give it our own copy.
-    PATHBUFFER szImagePath = {};
-    CopyPath(szImagePath, pszImagePath);
-    if (Kestrun(szImagePath, dwDownloadAddress) != 0) {
+    CSilentBootObserver observer;
+    switch (RunBootSteps(CImportedBootLibrary(), observer, pszImagePath, pdwDownloadAddress)) {
+    case BOOT_BOOTED:
+        return TRUE;
+    case BOOT_NOT_CONNECTED:
+        ShowBootMessage(NULL, MESSAGE_NOT_CONNECTED);
+        break;
+    case BOOT_TRANSFER_FAILED:
         ShowBootMessage(NULL, MESSAGE_KESTRUN_ERROR);
-        return FALSE;
+        break;
+    default:
+        // A registration the launcher cannot use fails without a message.
+        break;
     }
-    return TRUE;
+    return FALSE;
 }

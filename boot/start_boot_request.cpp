@@ -1,27 +1,29 @@
 #include "boot_request.h"
 
 #include "boot_message.h"
+#include "boot_steps.h"
 #include "boot_worker.h"
-#include "device_preparation.h"
-#include "settings_file.h"
+#include "imported_boot_library.h"
 
 HRESULT StartBootRequest(LPCSTR pszImagePath, HWND hwndOwner, DWORD* pdwDownloadAddress)
 {
+    CSilentBootObserver observer;
     PATHBUFFER szSettingsPath;
-    switch (LocateSettingsFile(szSettingsPath)) {
-    case SETTINGS_FOUND:
+    DWORD dwDownloadAddress = 0;
+    switch (PrepareBoot(CImportedBootLibrary(), observer, szSettingsPath, &dwDownloadAddress)) {
+    case BOOT_PREPARED:
         break;
-    case SETTINGS_NO_DIRECTORY:
-        return E_INVALIDARG;
-    case SETTINGS_NO_COMMAND:
-    case SETTINGS_PATH_TOO_LONG:
+    case BOOT_NO_COMMAND:
+    case BOOT_SETTINGS_PATH_TOO_LONG:
         ShowBootMessage(NULL, MESSAGE_READ_INFO_ERROR);
         return E_INVALIDARG;
-    }
-
-    DWORD dwDownloadAddress = 0;
-    if (!PrepareDevice(szSettingsPath, hwndOwner, &dwDownloadAddress))
+    case BOOT_NOT_CONNECTED:
+        // The one message owned by the window the user clicked in.
+        ShowBootMessage(hwndOwner, MESSAGE_NOT_CONNECTED);
         return E_INVALIDARG;
+    default:
+        return E_INVALIDARG;
+    }
     if (pdwDownloadAddress != NULL)
         *pdwDownloadAddress = dwDownloadAddress;
 

@@ -23,8 +23,10 @@ void CallLogPath(char (&szPath)[MAX_PATH * 2])
 void AppendCallLog(LPCSTR pszFormat, ...)
 {
     char szLine[2048];
-    int cch = std::snprintf(szLine, sizeof(szLine), "pid=%lu\ttid=%lu\t",
-                            GetCurrentProcessId(), GetCurrentThreadId());
+    LARGE_INTEGER liNow;
+    QueryPerformanceCounter(&liNow);
+    int cch = std::snprintf(szLine, sizeof(szLine), "pid=%lu\ttid=%lu\tqpc=%lld\t",
+                            GetCurrentProcessId(), GetCurrentThreadId(), liNow.QuadPart);
     va_list args;
     va_start(args, pszFormat);
     cch += std::vsnprintf(szLine + cch, sizeof(szLine) - cch - 2, pszFormat, args);

@@ -3,9 +3,13 @@
 // file named by the environment variable LORVANE_STANDIN_LOG, or else to
 // lorvane_calls.log beside the stand-in library:
 //
-//   Load_IniFile   pid=.. tid=.. settings=<path> result=<n>
-//   Kestrun.begin  pid=.. tid=.. image=<path> length=<n> address=0x........
-//   Kestrun        pid=.. tid=.. image=<path> length=<n> address=0x........ result=<n>
+//   Load_IniFile   pid=.. tid=.. qpc=.. settings=<path> result=<n>
+//   Kestrun.begin  pid=.. tid=.. qpc=.. image=<path> length=<n> address=0x........
+//   Kestrun        pid=.. tid=.. qpc=.. image=<path> length=<n> address=0x........ result=<n>
+//
+// qpc is the performance counter when the call was logged: the same clock
+// in every process, so a benchmark can time a program's start to its first
+// call.
 
 #include <windows.h>
 

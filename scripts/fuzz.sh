@@ -16,7 +16,7 @@ case "$seconds" in ''|*[!0-9]*) echo "usage: fuzz.sh [seconds-per-target]" >&2; 
 build=${KESTRUN_FUZZ_BUILD:-$root/build/fuzz-native}
 "$root/scripts/setup.sh"
 src="$root/tests/fuzz"
-targets=(copy_path boot_image_name tool_directory command_line hand_off)
+targets=(copy_path boot_image_name tool_directory command_line hand_off console_arguments console_output)
 
 # The build's output is kept and shown when it fails: a fuzz pass that did
 # not build must say why.

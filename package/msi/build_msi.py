@@ -1,7 +1,7 @@
 """Builds a Kestrun Windows Installer package with wixl and msibuild.
 
   build_msi.py --platform x86|x64 --version V --manufacturer M --out X.msi
-               --work DIR --launcher Kestrun.exe --extension Kestrun_Tool.dll
+               --work DIR --launcher Kestrun.exe --console KestrunBoot.exe --extension Kestrun_Tool.dll
                [--extension64 Kestrun_Tool64.dll (x64)] [--msix <the menu package> (x64)]
                --settings LORVANE_SET.INI
 
@@ -233,6 +233,7 @@ def build():
     parser.add_argument("--out", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--launcher", required=True)
+    parser.add_argument("--console", required=True)
     parser.add_argument("--extension", required=True)
     parser.add_argument("--extension64")
     parser.add_argument("--msix")
@@ -247,7 +248,8 @@ def build():
     work = os.path.abspath(args.work)
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
-    staged = {"Kestrun.exe": args.launcher, "Kestrun_Tool.dll": args.extension, "LORVANE_SET.INI": args.settings}
+    staged = {"Kestrun.exe": args.launcher, "KestrunBoot.exe": args.console, "Kestrun_Tool.dll": args.extension,
+              "LORVANE_SET.INI": args.settings}
     if args.extension64:
         staged["Kestrun_Tool64.dll"] = args.extension64
     if msix_name:

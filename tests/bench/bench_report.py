@@ -34,6 +34,7 @@ FIGURES = [
 # whether they bind the boot library.
 DELIVERABLES = [
     ("Kestrun.exe", 16 * 1024, "i386", True),
+    ("KestrunBoot.exe", 24 * 1024, "i386", False),
     ("Kestrun_Tool.dll", 32 * 1024, "i386", True),
     ("Kestrun_Tool64.dll", 32 * 1024, "amd64", False),
 ]

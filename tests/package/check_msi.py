@@ -60,7 +60,7 @@ class Package(unittest.TestCase):
     def test_holds_the_deliverables_for_its_platform_and_never_a_boot_library(self):
         def check(msi, version, platform):
             files = {row["FileName"].split("|")[-1] for row in table(msi, "File")}
-            expected = {"Kestrun.exe", "Kestrun_Tool.dll", "LORVANE_SET.INI"}
+            expected = {"Kestrun.exe", "KestrunBoot.exe", "Kestrun_Tool.dll", "LORVANE_SET.INI"}
             if platform.startswith("x64"):
                 expected |= {"Kestrun_Tool64.dll", MENU_PACKAGE}
             self.assertEqual(expected, files)

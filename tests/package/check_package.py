@@ -11,8 +11,8 @@ import zipfile
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "static"))
 from pe_image import PeImage  # noqa: E402
 
-PACKAGE_FILES = {"Kestrun.exe", "Kestrun_Tool.dll", "Kestrun_Tool64.dll", "LORVANE_SET.INI", "install.cmd",
-                 "uninstall.cmd", "README.txt"}
+PACKAGE_FILES = {"Kestrun.exe", "KestrunBoot.exe", "Kestrun_Tool.dll", "Kestrun_Tool64.dll", "LORVANE_SET.INI",
+                 "install.cmd", "uninstall.cmd", "README.txt"}
 TEXT_FILES = ["LORVANE_SET.INI", "install.cmd", "uninstall.cmd", "README.txt"]
 
 
@@ -43,6 +43,10 @@ class Package(unittest.TestCase):
                 self.assertEqual(is_dll, image.is_dll)
                 # The user supplies the boot library: both need it beside them.
                 self.assertIn("lorvane.dll", {d.lower() for d in image.imports()})
+        # The console program loads the library itself, from its own folder.
+        image = self.image_of("KestrunBoot.exe")
+        self.assertEqual((self.machine, "console"), (image.machine, image.subsystem))
+        self.assertNotIn("lorvane.dll", {d.lower() for d in image.imports()})
         # The library for 64-bit Explorer hands boots to the launcher.
         image = self.image_of("Kestrun_Tool64.dll")
         self.assertEqual("amd64", image.machine)

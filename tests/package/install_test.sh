@@ -190,6 +190,15 @@ read -r file address bytes path < <(last_record)
 check "the device got the clicked image at the sample address" equal "$address $path" "0x80008000 $WT\\images\\menu.bin"
 check "the device holds the clicked image's bytes" cmp -s "$T/images/menu.bin" "$T/device/$file"
 
+echo "== booting through KestrunBoot.exe, as a script runs it"
+records_before=$(records)
+out=$(win "$W\\KestrunBoot.exe" "$WT\\images\\open.bin"); status=$?
+echo "$out"
+check "KestrunBoot.exe booted (exit code $status)" equal "$status" 0
+check "one new device record" equal "$(records)" $((records_before + 1))
+read -r file address bytes path < <(last_record)
+check "the device got the image at the sample address" equal "$address $path" "0x80008000 $WT\\images\\open.bin"
+
 if [ -n "$explorer_host64" ]; then
   echo "== 64-bit Explorer: Kestrun_Tool64.dll hands the click to the launcher"
   records_before=$(records)

@@ -190,7 +190,7 @@ win msiexec /i "$WT\\package\\Kestrun.msi" /qn; status=$?
 echo "installed in $(took "$start") s"
 check "installed (exit code $status)" equal "$status" 0
 check "the 32-bit programs, the settings and a copy of Lorvane.dll in Program Files (x86)\\Kestrun" \
-  equal "$(installed_files "$folder")" "Kestrun.exe Kestrun_Tool.dll LORVANE_SET.INI Lorvane.dll "
+  equal "$(installed_files "$folder")" "Kestrun.exe KestrunBoot.exe Kestrun_Tool.dll LORVANE_SET.INI Lorvane.dll "
 if [ "$sections" = all ]; then
   check "the 64-bit library and the menu's package in Program Files\\Kestrun" \
     equal "$(installed_files "$folder64")" "$msix Kestrun_Tool64.dll "
@@ -250,6 +250,11 @@ click() {
 }
 click hosts menu.bin 2
 [ -z "$explorer_host64" ] || click hosts64 menu.bin 3
+before=$(records)
+win "${WF}KestrunBoot.exe" "$WT\\images\\open.bin"; status=$?
+check "the installed KestrunBoot.exe booted (exit code $status)" equal "$status" 0
+check "the device got the image at the user's address" \
+  equal "$(records) $(last_boot)" "$((before + 1)) address=0x80010000 $WT\\images\\open.bin"
 rm -f "$folder/lorvane_calls.log"
 
 if [ "$sections" = binaries ]; then
@@ -278,7 +283,7 @@ check "upgraded (exit code $status)" equal "$status" 0
 check "the older version is gone from Programs and Features" no_key "$ARP\\$product"
 check "the newer one is there" equal "$(named_of "$ARP\\$newer_product" DisplayVersion)" "$newer_version"
 check "in place, with the copy of Lorvane.dll" equal "$(installed_files "$folder") $(installed_files "$folder64")" \
-  "Kestrun.exe Kestrun_Tool.dll LORVANE_SET.INI Lorvane.dll  $msix Kestrun_Tool64.dll "
+  "Kestrun.exe KestrunBoot.exe Kestrun_Tool.dll LORVANE_SET.INI Lorvane.dll  $msix Kestrun_Tool64.dll "
 check "the menu's package is the newer one (Wine: by its hash, at the same size)" \
   cmp -s "$(packaged newer "$msix")" "$folder64/$msix"
 # The older product's removal within the upgrade takes the older
@@ -302,7 +307,7 @@ check "every key as the install wrote it" same_registry installed upgraded
 if cmp -s "$T/edited.ini" "$folder/LORVANE_SET.INI"; then
   win "$WT\\hosts\\shell_open.exe" "$WT\\images\\open.bin"; status=$?
   check "the newer launcher booted (exit code $status)" equal "$status" 0
-  check "with the user's settings" equal "$(records) $(last_boot)" "3 address=0x80010000 $WT\\images\\open.bin"
+  check "with the user's settings" equal "$(records) $(last_boot)" "4 address=0x80010000 $WT\\images\\open.bin"
   rm -f "$folder/lorvane_calls.log"
 fi
 state before-downgrade
@@ -349,7 +354,7 @@ echo "upgraded in $(took "$start") s"
 check "upgraded without naming the folder (exit code $status)" equal "$status" 0
 check "every file in the administrator's folder" \
   equal "$(installed_files "$chosen") $(installed_files "$chosen/ContextMenu")" \
-  "ContextMenu Kestrun.exe Kestrun_Tool.dll LORVANE_SET.INI Lorvane.dll  $msix Kestrun_Tool64.dll "
+  "ContextMenu Kestrun.exe KestrunBoot.exe Kestrun_Tool.dll LORVANE_SET.INI Lorvane.dll  $msix Kestrun_Tool64.dll "
 # (Wine's removal of the older product within the upgrade takes the default
 # folders, so the path its command names is not this one.)
 check "the older registration removed, the newer one made there" \
@@ -404,7 +409,7 @@ win msiexec /i "$WT\\package\\Kestrun.msi" ALLUSERS= /qn; status=$?
 check "installed for the user (exit code $status)" equal "$status" 0
 # One folder, as Windows' own per-user install makes of both Program Files.
 check "every file in the user's LocalAppData\\Programs\\Kestrun" \
-  equal "$(installed_files "$user_folder")" "Kestrun.exe Kestrun_Tool.dll Kestrun_Tool64.dll LORVANE_SET.INI Lorvane.dll "
+  equal "$(installed_files "$user_folder")" "Kestrun.exe KestrunBoot.exe Kestrun_Tool.dll Kestrun_Tool64.dll LORVANE_SET.INI Lorvane.dll "
 check "nothing in either Program Files" test ! -e "$folder" -a ! -e "$folder64"
 check "open command under HKCU\\Software\\Classes" \
   equal "$(default_of "HKCU\\Software\\Classes\\$COMMAND_KEY")" "\"$local_app_data\\Programs\\Kestrun\\Kestrun.exe\" \"%1\""
@@ -435,7 +440,7 @@ win msiexec /i "$WT\\package\\Kestrun.msi" /l*v "$WT\\user11.log" ALLUSERS= /qn;
 check "installed all the same (exit code $status)" equal "$status" 0
 check "the 64-bit library and the menu's package in a folder of their own" \
   equal "$(installed_files "$user_folder") $(installed_files "$user_folder/ContextMenu")" \
-  "ContextMenu Kestrun.exe Kestrun_Tool.dll LORVANE_SET.INI Lorvane.dll  $msix Kestrun_Tool64.dll "
+  "ContextMenu Kestrun.exe KestrunBoot.exe Kestrun_Tool.dll LORVANE_SET.INI Lorvane.dll  $msix Kestrun_Tool64.dll "
 check "registered for the user with that package and folder" \
   equal "$(calls)" "register file:${WU}ContextMenu\\$msix folder:${WU}ContextMenu\\"
 # Wine's log names the action, not the code it ended with (Windows' says

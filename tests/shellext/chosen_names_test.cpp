@@ -1,11 +1,11 @@
 // The file the user chose, by its true name, through every way in: the
 // launcher started as the shell starts it, the extension's click in a host
 // that plays Explorer (the 32-bit library's form), the 64-bit library's
-// hand-off to the launcher, and its packaged verb in a host that plays
-// Windows 11's menu. The boot library gets exactly the chosen file,
-// spelled by its true name when the ANSI code page can spell it and by its
-// short name otherwise, or nothing at all; never the file a look-alike
-// spelling names (the decoys below).
+// hand-off to the launcher, its packaged verb in a host that plays Windows
+// 11's menu, and the console program started by a script. The boot library
+// gets exactly the chosen file, spelled by its true name when the ANSI code
+// page can spell it and by its short name otherwise, or nothing at all; never
+// the file a look-alike spelling names (the decoys below).
 
 #include "child_process.h"
 #include "com_checks.h"
@@ -22,6 +22,7 @@
 namespace {
 
 const DWORD EXIT_REFUSED = 0x80070057;   // E_INVALIDARG
+const DWORD CONSOLE_NOT_AN_IMAGE = 3;     // KestrunBoot.exe: not a boot image, or no name to pass
 const DWORD HOST_BOOTED = 0;
 const DWORD HOST_NO_ITEM = 1;
 const char NAME_REFUSAL[] = "This file's name cannot be passed to the boot library.\nRename it.";
@@ -30,7 +31,8 @@ enum NAME_OUTCOME
 {
     BY_TRUE_NAME,    // the true name's ANSI form reaches the library
     BY_SHORT_NAME,   // the short name's does
-    NAME_REFUSED,    // nothing does; the launcher says why, the menu has no item
+    NAME_REFUSED,    // nothing does; the launcher says why (the console program on its
+                     // standard error), the menu has no item
     NOT_AN_IMAGE,    // the boot-file rule, applied to the true name, refuses it
 };
 
@@ -96,7 +98,13 @@ enum ROUTE
     EXTENSION,       // the click of the library that runs the boot itself
     EXTENSION64,     // the click of the library that hands it to the launcher
     COMMAND64,       // the same library's packaged verb, served as Windows 11 serves it
+    CONSOLE,         // KestrunBoot.exe as a script starts it
 };
+
+DWORD RefusedExitCode(ROUTE route)
+{
+    return route == LAUNCHER ? EXIT_REFUSED : route == CONSOLE ? CONSOLE_NOT_AN_IMAGE : HOST_NO_ITEM;
+}
 
 class ChosenNames : public ::testing::Test
 {
@@ -132,7 +140,7 @@ protected:
     {
         for (const CHOSEN_NAME& name : m_names) {
             SCOPED_TRACE(Ansi(name.pszImage));
-            if (name.bExists || route == LAUNCHER)
+            if (name.bExists || route == LAUNCHER || route == CONSOLE)
                 CheckName(route, name);
         }
     }
@@ -153,7 +161,7 @@ protected:
         CMessageBoxWatcher boxes(0);
         const DWORD dwExit = Run(route, image, &boxes);
         if (name.outcome == NAME_REFUSED || name.outcome == NOT_AN_IMAGE) {
-            EXPECT_EQ(route == LAUNCHER ? EXIT_REFUSED : HOST_NO_ITEM, dwExit);
+            EXPECT_EQ(RefusedExitCode(route), dwExit);
             EXPECT_TRUE(device.Calls().empty());
             if (route == LAUNCHER && name.outcome == NAME_REFUSED) {
                 ASSERT_TRUE(boxes.WaitForBoxes(1, 5000));
@@ -165,7 +173,7 @@ protected:
             return;
         }
 
-        EXPECT_EQ(route == LAUNCHER ? 0u : HOST_BOOTED, dwExit);
+        EXPECT_EQ(route == LAUNCHER || route == CONSOLE ? 0u : HOST_BOOTED, dwExit);
         // The 64-bit library's launcher may still be at work.
         ASSERT_TRUE(device.WaitForCalls("Kestrun", 1, 20000));
         std::vector<DEVICE_RECORD> records = device.DeviceRecords();
@@ -180,7 +188,10 @@ protected:
     DWORD Run(ROUTE route, const std::wstring& image, CMessageBoxWatcher* pBoxes)
     {
         const std::wstring folder = Widen(ProgramDirectory());
-        const wchar_t* pszProgram = route == LAUNCHER ? L"Kestrun.exe" : route == COMMAND64 ? L"explorer11_host.exe" : L"explorer_host.exe";
+        const wchar_t* pszProgram = route == LAUNCHER    ? L"Kestrun.exe"
+                                  : route == CONSOLE   ? L"KestrunBoot.exe"
+                                  : route == COMMAND64 ? L"explorer11_host.exe"
+                                                       : L"explorer_host.exe";
         const std::wstring program = folder + pszProgram;
         // The packaged verb: the package's manifest and its external location.
         const std::wstring package = route == COMMAND64 ? L" \"" + folder + L"AppxManifest.xml\" \"" + folder + L".\"" : L"";
@@ -199,6 +210,11 @@ protected:
 TEST_F(ChosenNames, ThroughTheLauncher)
 {
     CheckEveryName(LAUNCHER);
+}
+
+TEST_F(ChosenNames, ThroughTheConsoleProgram)
+{
+    CheckEveryName(CONSOLE);
 }
 
 TEST_F(ChosenNames, ThroughTheExtension)

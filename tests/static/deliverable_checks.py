@@ -39,12 +39,12 @@ class DeliverableChecks:
     def test_carries_no_test_switch(self):
         self.assertNotIn(b"KESTRUN_FAULTS", self.image.data)
 
-    def check_version_block(self, file_type, strings):
+    def check_version_block(self, file_type, strings, debug_flag=True):
         fixed, tables = self.image.version()
         self.assertEqual(0xFEEF04BD, fixed["signature"])
         self.assertEqual((1, 0, 0, 1), fixed["file_version"])
         self.assertEqual((1, 0, 0, 1), fixed["product_version"])
-        self.assertTrue(fixed["flags"] & VS_FF_DEBUG)
+        self.assertEqual(debug_flag, bool(fixed["flags"] & VS_FF_DEBUG))
         self.assertEqual(VOS__WINDOWS32, fixed["os"])
         self.assertEqual(file_type, fixed["type"])
         self.assertEqual(["040904B0"], list(tables))

@@ -13,11 +13,24 @@ bool CChildProcess::Start(const std::string& application, const std::string& com
 
 bool CChildProcess::Start(const std::wstring& application, const std::wstring& commandLine)
 {
+    return Start(application, commandLine, CHILD_OPTIONS());
+}
+
+bool CChildProcess::Start(const std::wstring& application, const std::wstring& commandLine,
+                          const CHILD_OPTIONS& options)
+{
     std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back(L'\0');
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    return CreateProcessW(application.c_str(), buffer.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &m_info) != 0;
+    const bool bStreams = options.hOutput != NULL;
+    if (bStreams) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = options.hOutput;
+        startup.hStdError = options.hError;
+    }
+    return CreateProcessW(application.c_str(), buffer.data(), NULL, NULL, bStreams, options.dwCreationFlags, NULL,
+                          options.pszDirectory, &startup, &m_info) != 0;
 }
 
 CChildProcess::~CChildProcess()
