@@ -44,34 +44,18 @@ inline DWORD ExpandText(const wchar_t* pszText, wchar_t* pszExpanded, DWORD cchE
     return ExpandEnvironmentStringsW(pszText, pszExpanded, cchExpanded);
 }
 
-inline std::size_t TextLength(const char* pszText, std::size_t cchMax)
-{
-    const void* pvEnd = std::memchr(pszText, '\0', cchMax);
-    return pvEnd == nullptr ? cchMax : static_cast<std::size_t>(static_cast<const char*>(pvEnd) - pszText);
-}
-
-inline std::size_t TextLength(const wchar_t* pszText, std::size_t cchMax)
-{
-    const wchar_t* pszEnd = std::wmemchr(pszText, L'\0', cchMax);
-    return pszEnd == nullptr ? cchMax : static_cast<std::size_t>(pszEnd - pszText);
-}
-
 // A REG_EXPAND_SZ value names its folders through environment variables
-// ("%ProgramFiles(x86)%\..."), which the shell expands before it starts the
+// ("%ProgramFiles(x86)%\\..."), which the shell expands before it starts the
 // command: so do we. The expansion must fit the buffer with its terminator,
 // or the registration counts as unusable. "%1" is no variable and stays.
 template <class CHAR_T>
 bool ExpandRegisteredCommand(CHAR_T (&szCommand)[PATH_BUFFER_SIZE])
 {
-    // Room for an expansion that is too long, so that it can be told apart.
-    CHAR_T szExpanded[2 * PATH_BUFFER_SIZE] = {};
-    const DWORD cch = ExpandText(szCommand, szExpanded, 2 * PATH_BUFFER_SIZE);
-    const std::size_t cchText = TextLength(szExpanded, 2 * PATH_BUFFER_SIZE);
-    std::memset(szCommand, 0, sizeof(szCommand));
-    if (cch == 0 || cch > 2 * PATH_BUFFER_SIZE || cchText >= PATH_BUFFER_SIZE)
-        return false;
-    std::memcpy(szCommand, szExpanded, cchText * sizeof(CHAR_T));
-    return true;
+    CHAR_T szExpanded[PATH_BUFFER_SIZE] = {};
+    const DWORD cch = ExpandText(szCommand, szExpanded, PATH_BUFFER_SIZE);
+    std::memcpy(szCommand, szExpanded, sizeof(szCommand));
+    // The count includes the terminator; more than fits is the size needed.
+    return cch != 0 && cch <= PATH_BUFFER_SIZE && HasTerminator(szCommand);
 }
 
 template <class CHAR_T>

@@ -7,14 +7,18 @@
 
 namespace {
 
-// The list's characters, one width or the other, read without alignment.
-unsigned Character(const unsigned char* pb, std::size_t ib, bool bWide)
+// The list ends at its first empty name: the first two terminators in a
+// row. True when they lie inside the block with at least one name before.
+template <class CHAR_T>
+bool EndsInside(const CHAR_T* pszFirst, std::size_t cchList)
 {
-    if (!bWide)
-        return pb[ib];
-    unsigned short us = 0;
-    std::memcpy(&us, pb + ib, sizeof(us));
-    return us;
+    if (cchList == 0 || pszFirst[0] == 0)
+        return false;
+    for (std::size_t i = 1; i + 1 < cchList; ++i) {
+        if (pszFirst[i] == 0 && pszFirst[i + 1] == 0)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -28,16 +32,13 @@ bool IsWellFormedDropFiles(const void* pvBlock, std::size_t cbBlock)
     if (header.pFiles < sizeof(DROPFILES) || header.pFiles >= cbBlock)
         return false;
 
-    const unsigned char* pb = static_cast<const unsigned char*>(pvBlock);
-    const bool bWide = header.fWide != FALSE;
-    const std::size_t cbChar = bWide ? 2 : 1;
-    // The list ends at the first empty name: a terminator right after one.
-    bool bAfterTerminator = true;   // an empty list is one terminator more
-    for (std::size_t ib = header.pFiles; ib + cbChar <= cbBlock; ib += cbChar) {
-        const bool bTerminator = Character(pb, ib, bWide) == 0;
-        if (bTerminator && bAfterTerminator)
-            return ib != header.pFiles;   // no file at all is not a selection
-        bAfterTerminator = bTerminator;
-    }
-    return false;
+    const unsigned char* pbList = static_cast<const unsigned char*>(pvBlock) + header.pFiles;
+    const std::size_t cbList = cbBlock - header.pFiles;
+    if (!header.fWide)
+        return EndsInside(reinterpret_cast<const char*>(pbList), cbList);
+    // The shell puts a wide list right after the header, on a character
+    // boundary; one that is not is no list the shell wrote.
+    if (header.pFiles % sizeof(wchar_t) != 0)
+        return false;
+    return EndsInside(reinterpret_cast<const wchar_t*>(pbList), cbList / sizeof(wchar_t));
 }

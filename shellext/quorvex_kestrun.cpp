@@ -53,12 +53,12 @@ private:
 };
 
 // The first dropped file's true name (the ANSI form may already name another
-// file). A name that does not fit the buffer with its terminator is refused:
-// cut short, it would name another file.
+// file), from a list IsWellFormedDropFiles accepted: it holds one name at
+// least, so the list need not be counted again. A name that does not fit the
+// buffer with its terminator is refused: cut short, it would name another
+// file.
 HRESULT FirstDroppedFile(HDROP hDrop, WIDEPATHBUFFER& szPath)
 {
-    if (DragQueryFileW(hDrop, 0xFFFFFFFF, NULL, 0) == 0)
-        return E_INVALIDARG;
     UINT cchPath = DragQueryFileW(hDrop, 0, NULL, 0);
     if (cchPath == 0 || cchPath >= PATH_BUFFER_SIZE)
         return E_INVALIDARG;

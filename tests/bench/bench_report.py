@@ -32,11 +32,14 @@ FIGURES = [
 
 # Stripped deliverables of the 32-bit build, their size limits, machines and
 # whether they bind the boot library.
+# Kestrun.exe's 16 KiB left 12 bytes of code: the expansion of an expandable
+# registration took it into the next 512-byte unit. Kestrun_Tool64.dll holds
+# a second class, the packaged verb.
 DELIVERABLES = [
-    ("Kestrun.exe", 16 * 1024, "i386", True),
+    ("Kestrun.exe", 17 * 1024, "i386", True),
     ("KestrunBoot.exe", 24 * 1024, "i386", False),
     ("Kestrun_Tool.dll", 32 * 1024, "i386", True),
-    ("Kestrun_Tool64.dll", 32 * 1024, "amd64", False),
+    ("Kestrun_Tool64.dll", 36 * 1024, "amd64", False),
 ]
 
 BEGIN_MARK = "<!-- bench:begin -->"
