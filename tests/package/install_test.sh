@@ -29,7 +29,6 @@ COMMAND_KEY='Applications\Kestrun.exe\shell\open\command'
 HANDLER_KEY='*\ShellEx\ContextMenuHandlers\Quorvex_Kestrun'
 # Keys the extension's script marks NoRemove: shared with everyone else.
 SHARED_KEYS=$'CLSID\n*\n*\\ShellEx\n*\\ShellEx\\ContextMenuHandlers'
-OPEN_WITH_KEY='.bin\OpenWithList\Kestrun.exe' OTHER_OPEN_WITH='.bin\OpenWithList\KestrunTestOther.exe'
 # A 32-bit extension's class lands in the 32-bit view of the registry; the
 # shell's keys (*, the ProgIDs, Applications) are shared by both views.
 case $regsvr32_folder in
@@ -106,19 +105,7 @@ boot_through_launcher() {
 win reg delete "$CLASSES\\Applications\\Kestrun.exe" /f >/dev/null
 win reg delete "$CLASSES\\$HANDLER_KEY" /f >/dev/null
 win reg delete "$CLASSES\\$OPEN_WITH_KEY" /f >/dev/null
-# Another program's "Open with" entry and a .bin association, which ours must
-# leave alone.
-had_bin=$(has_key .bin && echo yes)
-win reg add "$CLASSES\\.bin" /ve /d KestrunTest.binfile /f >/dev/null
-win reg add "$CLASSES\\$OTHER_OPEN_WITH" /f >/dev/null
-unseed_open_with() {
-  if [ -n "$had_bin" ]; then
-    win reg delete "$CLASSES\\$OTHER_OPEN_WITH" /f >/dev/null
-    win reg delete "$CLASSES\\.bin" /ve /f >/dev/null
-  else
-    win reg delete "$CLASSES\\.bin" /f >/dev/null
-  fi
-}
+seed_open_with || { echo "FAILED: the other program's \"Open with\" entries"; exit 1; }
 trap 'unseed_open_with; rm -rf "$T"' EXIT
 named() { win reg query "$CLASSES\\$1" /v "$2" | sed -n "s/^ *$2 *REG_SZ *//p"; }  # named <key> <value name>
 others_open_with() { echo "$(value .bin)|$(has_key "$OTHER_OPEN_WITH" && echo listed)"; }

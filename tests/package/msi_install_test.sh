@@ -88,21 +88,6 @@ state() { (cd "$drive_c" && find "Program Files (x86)/Kestrun" "Program Files/Ke
             > "$T/$1.files"; snapshot "$CLASSES" "$1"; }
 same_state() { cmp -s "$T/$1.files" "$T/$2.files" && same_registry "$1" "$2" >/dev/null; }
 
-# "Open with": the entries of another program, which ours must leave alone.
-OPEN_WITH_KEY='.bin\OpenWithList\Kestrun.exe' OTHER_OPEN_WITH='.bin\OpenWithList\KestrunTestOther.exe'
-seed_open_with() {
-  had_bin=$(has_key "$CLASSES\\.bin" && echo yes)
-  win reg add "$CLASSES\\.bin" /ve /d KestrunTest.binfile /f >/dev/null &&
-    win reg add "$CLASSES\\$OTHER_OPEN_WITH" /f >/dev/null
-}
-unseed_open_with() {
-  if [ -n "${had_bin:-yes}" ]; then
-    win reg delete "$CLASSES\\$OTHER_OPEN_WITH" /f >/dev/null
-    win reg delete "$CLASSES\\.bin" /ve /f >/dev/null
-  else
-    win reg delete "$CLASSES\\.bin" /f >/dev/null
-  fi
-}
 # What the launcher's "Open with" entries hold under <classes root>: its
 # name, the type it opens, its entry in the type's list.
 open_with() {

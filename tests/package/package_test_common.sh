@@ -54,6 +54,24 @@ unseed_shared_parents() {
   done
 }
 
+# "Open with": another program's entry in the list of .bin and a .bin
+# association, which ours must leave alone. Needs CLASSES (the classes key
+# written through); unseeding takes away only what seeding added.
+OPEN_WITH_KEY='.bin\OpenWithList\Kestrun.exe' OTHER_OPEN_WITH='.bin\OpenWithList\KestrunTestOther.exe'
+seed_open_with() {
+  had_bin=$(win reg query "$CLASSES\\.bin" >/dev/null && echo yes)
+  win reg add "$CLASSES\\.bin" /ve /d KestrunTest.binfile /f >/dev/null &&
+    win reg add "$CLASSES\\$OTHER_OPEN_WITH" /f >/dev/null
+}
+unseed_open_with() {
+  if [ -n "${had_bin:-yes}" ]; then
+    win reg delete "$CLASSES\\$OTHER_OPEN_WITH" /f >/dev/null
+    win reg delete "$CLASSES\\.bin" /ve /f >/dev/null
+  else
+    win reg delete "$CLASSES\\.bin" /f >/dev/null
+  fi
+}
+
 # What a package wrote against self-registration of the same files: each
 # library is put back where the package had it (saved by save_package_folders
 # while installed), registered by the regsvr32 of its kind (a 32-bit library
