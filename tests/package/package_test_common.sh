@@ -64,7 +64,8 @@ seed_open_with() {
     win reg add "$CLASSES\\$OTHER_OPEN_WITH" /f >/dev/null
 }
 unseed_open_with() {
-  if [ -n "${had_bin:-yes}" ]; then
+  [ -n "${had_bin+seeded}" ] || return 0
+  if [ -n "$had_bin" ]; then
     win reg delete "$CLASSES\\$OTHER_OPEN_WITH" /f >/dev/null
     win reg delete "$CLASSES\\.bin" /ve /f >/dev/null
   else
