@@ -118,9 +118,17 @@ void CMessageBoxWatcher::Poll()
                 if (dwProcessId != m_dwProcessId)
                     continue;
             }
-            // A box is complete once it is shown.
-            if (IsWindowVisible(hwnd))
+            // A box is complete once it is shown. Wine shows a dialog only
+            // when its thread's queue first runs empty, which was seen not to
+            // happen within 10 s; a box hidden for a second has long had its
+            // text, and counts as shown (the OK posted to it is taken all the
+            // same).
+            const DWORD dwNow = GetTickCount();
+            const DWORD dwHiddenSince = m_hiddenSince.emplace(hwnd, dwNow).first->second;
+            if (IsWindowVisible(hwnd) || dwNow - dwHiddenSince >= 1000) {
+                m_hiddenSince.erase(hwnd);
                 Observe(hwnd);
+            }
         }
     } while (WaitForSingleObject(m_hStop, 10) == WAIT_TIMEOUT);
 }

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -49,6 +50,7 @@ private:
     DWORD m_dwProcessId;
     std::vector<OBSERVED_BOX> m_boxes;
     std::set<HWND> m_seen;
+    std::map<HWND, DWORD> m_hiddenSince;   // the poll thread's own
     unsigned long m_nPolls = 0;
     HANDLE m_hStop;
     std::thread m_thread;
