@@ -29,7 +29,7 @@ protected:
 TEST_F(HandOffBootRequestTest, StartsOneLauncherWithTheQuotedPathAndReturnsAtOnce)
 {
     STANDIN_TIMING slow;
-    slow.dwLatencyMs = 1500;
+    slow.dwLatencyMs = ScaledMs(1500);
     m_device.WriteSettings("0x2000", slow);
     m_device.InstallLauncher();
     const std::string folder = m_device.ToolDirectory() + "my images\\";
@@ -44,7 +44,7 @@ TEST_F(HandOffBootRequestTest, StartsOneLauncherWithTheQuotedPathAndReturnsAtOnc
 
     const DWORD dwStart = GetTickCount();
     EXPECT_EQ(S_OK, HandOffBootRequest(Widen(image).c_str()));
-    EXPECT_LT(GetTickCount() - dwStart, 1000u);
+    EXPECT_LT(GetTickCount() - dwStart, ScaledMs(1000));
     EXPECT_TRUE(m_device.Calls("Kestrun").empty()) << "waited for the launcher";
 
     ASSERT_TRUE(m_device.WaitForCalls("Kestrun", 1, 20000));
