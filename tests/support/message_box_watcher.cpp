@@ -115,7 +115,7 @@ void CMessageBoxWatcher::Poll()
             GetWindowThreadProcessId(hwnd, &dwProcessId);
             {
                 std::lock_guard<std::mutex> lock(m_mutex);
-                if (dwProcessId != m_dwProcessId)
+                if (dwProcessId != m_dwProcessId || m_seen.count(hwnd) != 0)
                     continue;
             }
             // A box is complete once it is shown. Wine shows a dialog only
